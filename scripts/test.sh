@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Sets up a Debian 12 machine, builds every target and runs every test:
+# native under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded
+# audio path under ThreadSanitizer, the Windows build under Wine, and the
+# song loader's fuzzer for a bounded time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
+JOBS="${JOBS:-$(nproc)}"
+
+bash scripts/setup.sh
+
+export WINEDEBUG=-all
+export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-veltrane}"
+if [ ! -d "$WINEPREFIX" ]; then
+  echo "== preparing the Wine prefix"
+  wineboot --init >/dev/null 2>&1 || true
+  wineserver -w || true
+fi
+
+step() { echo; echo "== $*"; }
+
+step "native build (AddressSanitizer, UndefinedBehaviorSanitizer)"
+cmake --preset native >/dev/null
+cmake --build --preset native -j "$JOBS"
+step "native tests"
+ctest --preset native -j "$JOBS"
+
+step "ThreadSanitizer build of the threaded audio path"
+cmake --preset native-tsan >/dev/null
+cmake --build --preset native-tsan -j "$JOBS"
+step "ThreadSanitizer tests"
+ctest --preset native-tsan -j "$JOBS" --no-tests=ignore
+
+step "release build (tools and benchmarks)"
+cmake --preset native-release >/dev/null
+cmake --build --preset native-release -j "$JOBS"
+
+step "Windows build (MinGW-w64)"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$JOBS"
+step "Windows tests under Wine"
+ctest --preset windows -j "$JOBS"
+
+step "fuzzing the song loader for ${FUZZ_SECONDS} s"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j "$JOBS" --target load_song_fuzzer
+corpus="build/fuzz/corpus"
+mkdir -p "$corpus"
+build/fuzz/fuzz/load_song_fuzzer -max_total_time="$FUZZ_SECONDS" -dict=fuzz/ahx.dict \
+  -print_final_stats=1 "$corpus" fuzz/seeds 2>build/fuzz/fuzz.log || { tail -50 build/fuzz/fuzz.log; exit 1; }
+grep -E '^stat::number_of_executed_units' build/fuzz/fuzz.log || true
+
+echo
+echo "== all builds and tests passed"

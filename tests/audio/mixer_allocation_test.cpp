@@ -1,0 +1,96 @@
+// The playback path must not allocate: this program replaces the global
+// allocator with one that counts, and renders a long stretch of busy songs.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "ahx/player.h"
+#include "audio/memory_output.h"
+#include "support/synthetic_songs.h"
+
+namespace {
+
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+
+void* allocate(std::size_t size) {
+    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+    throw std::bad_alloc();
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    return allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return operator new(size, tag);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+TEST(MixerAllocation, CountingSeesAllocations) {
+    allocations = 0;
+    counting = true;
+    auto probe = std::make_unique<std::vector<int>>(10);
+    counting = false;
+    EXPECT_GE(allocations.load(), 1);
+}
+
+TEST(MixerAllocation, RenderingAllocatesNothing) {
+    auto bank = std::make_unique<ahx::WaveTables>();
+    for (int32_t multiplier = 1; multiplier <= 4; multiplier += 3) {
+        auto player = std::make_unique<ahx::Player>();
+        player->bindWaveTables(bank.get());
+        player->song = synthetic::busySong(11, multiplier);
+        player->startSubsong(0);
+        audio::MemoryOutput out;
+        ASSERT_EQ(out.setup(44100, 16, 2, 1.0f), 1);
+        ASSERT_EQ(out.play(player.get()), 1);
+        out.setOption(1, multiplier == 4 ? 1 : 0);
+        std::vector<int16_t> pcm(4000);
+
+        allocations = 0;
+        counting = true;
+        // Two minutes of sound: the song's end, its restart and every
+        // instrument are passed through many times.
+        for (int block = 0; block < 3000; ++block) {
+            if (block % 2 == 0) {
+                out.renderBlock();
+            } else {
+                out.renderPcm16(pcm.data(), int64_t(pcm.size()));
+            }
+            player->tick();
+            int32_t* cursor = out.mixBuffer;
+            out.mixVoices(441, &cursor);
+        }
+        counting = false;
+        EXPECT_EQ(allocations.load(), 0) << "multiplier " << multiplier;
+    }
+}
+
+}  // namespace

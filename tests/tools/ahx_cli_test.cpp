@@ -1,0 +1,284 @@
+// Runs the built `ahx` tool on songs written by the test and checks its
+// output files, its printed lines and its exit codes.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "ahx/player.h"
+#include "ahx/song_writer.h"
+#include "audio/memory_output.h"
+#include "support/synthetic_songs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) result.push_back(line);
+    return result;
+}
+
+class AhxTool : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        dir_ = new fs::path(fs::temp_directory_path() / ("ahx_cli_test_" + std::to_string(::getpid())));
+        fs::create_directories(*dir_);
+        writeSong("busy.ahx", synthetic::busySong(5));
+        writeSong("empty.ahx", synthetic::emptySong(4, 2));
+        ahx::Song stops = synthetic::emptySong(4, 2);
+        stops.tracks[0][2].command = 0xF;  // F00 on the third step
+        writeSong("stops.ahx", stops);
+        writeBytes("garbage.ahx", "this is no song at all");
+        writeBytes("revision.ahx", std::string("THX\x05", 4) + std::string(40, '\0'));
+        const std::vector<uint8_t> busy = ahx::writeSong(synthetic::busySong(5));
+        writeBytes("truncated.ahx", std::string(busy.begin(), busy.begin() + long(busy.size() / 2)));
+        fs::create_directories(*dir_ / "folder.ahx");
+    }
+
+    static void TearDownTestSuite() {
+        std::error_code ignored;
+        fs::remove_all(*dir_, ignored);
+        delete dir_;
+    }
+
+    static void writeSong(const std::string& name, const ahx::Song& song) {
+        const std::vector<uint8_t> bytes = ahx::writeSong(song);
+        ASSERT_FALSE(bytes.empty()) << name;
+        writeBytes(name, std::string(bytes.begin(), bytes.end()));
+    }
+
+    static void writeBytes(const std::string& name, const std::string& bytes) {
+        std::ofstream(*dir_ / name, std::ios::binary) << bytes;
+    }
+
+    static std::string path(const std::string& name) { return (*dir_ / name).string(); }
+
+    static Result run(const std::string& arguments) {
+        const std::string out = path("stdout.txt");
+        const std::string err = path("stderr.txt");
+        const std::string command =
+            std::string(AHX_TOOL) + " " + arguments + " >" + out + " 2>" + err + " </dev/null";
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(out), readText(err)};
+    }
+
+    // The samples a fresh program plays for the song file `name`.
+    static std::vector<int16_t> expectedSamples(const std::string& name, int64_t count) {
+        const std::string bytes = readText(path(name));
+        auto bank = std::make_unique<ahx::WaveTables>();
+        auto player = std::make_unique<ahx::Player>();
+        player->bindWaveTables(bank.get());
+        EXPECT_EQ(ahx::loadSong(player->song, reinterpret_cast<const uint8_t*>(bytes.data()),
+                                int32_t(bytes.size())),
+                  1);
+        player->startSubsong(0);
+        audio::MemoryOutput out;
+        EXPECT_EQ(out.setup(44100, 16, 2, 1.0f), 1);
+        EXPECT_EQ(out.play(player.get()), 1);
+        std::vector<int16_t> samples(static_cast<size_t>(count));
+        out.renderPcm16(samples.data(), count);
+        return samples;
+    }
+
+    static std::vector<int16_t> readSound(const std::string& name, SF_INFO& info) {
+        info = {};
+        SNDFILE* file = sf_open(path(name).c_str(), SFM_READ, &info);
+        EXPECT_NE(file, nullptr) << name;
+        if (file == nullptr) return {};
+        std::vector<int16_t> samples(static_cast<size_t>(info.frames * info.channels));
+        EXPECT_EQ(sf_read_short(file, samples.data(), sf_count_t(samples.size())),
+                  sf_count_t(samples.size()));
+        sf_close(file);
+        return samples;
+    }
+
+    static fs::path* dir_;
+};
+
+fs::path* AhxTool::dir_ = nullptr;
+
+TEST_F(AhxTool, RenderWritesWhatTheDeviceWouldPlay) {
+    for (const char* name : {"busy.wav", "busy.flac"}) {
+        SCOPED_TRACE(name);
+        Result r = run("render " + path("busy.ahx") + " -o " + path(name) + " --seconds 3.5");
+        ASSERT_EQ(r.code, 0) << r.err;
+        SF_INFO info;
+        std::vector<int16_t> got = readSound(name, info);
+        EXPECT_EQ(info.samplerate, 44100);
+        EXPECT_EQ(info.channels, 1);
+        EXPECT_EQ(info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
+        EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK,
+                  std::string(name).ends_with(".flac") ? SF_FORMAT_FLAC : SF_FORMAT_WAV);
+        ASSERT_EQ(got.size(), size_t(3.5 * 44100));
+        std::vector<int16_t> expected = expectedSamples("busy.ahx", int64_t(got.size()));
+        for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], expected[i]) << "sample " << i;
+    }
+}
+
+TEST_F(AhxTool, TrackPlaysTheMusicdisksOwnSong) {
+    // The tune built into the tool is the one in the source tree, and plays alike.
+    const std::string trackFile = std::string(SONGS_DIR) + "/track02.ahx";
+    writeBytes("track02.ahx", readText(trackFile));
+    Result r = run("render --track 2 -o " + path("track2.wav") + " --seconds 2");
+    ASSERT_EQ(r.code, 0) << r.err;
+    SF_INFO info;
+    std::vector<int16_t> got = readSound("track2.wav", info);
+    ASSERT_EQ(got.size(), size_t(2 * 44100));
+    EXPECT_EQ(got, expectedSamples("track02.ahx", int64_t(got.size())));
+
+    Result info2 = run("info --track 2");
+    EXPECT_EQ(info2.code, 0) << info2.err;
+    EXPECT_NE(info2.out.find("track 2 ("), std::string::npos) << info2.out;
+
+    for (const char* bad : {"0", "11", "x"}) {
+        Result nope = run(std::string("info --track ") + bad);
+        EXPECT_EQ(nope.code, 2) << bad;
+        EXPECT_EQ(lines(nope.err).size(), 1u) << nope.err;
+    }
+    EXPECT_EQ(run("info --track").code, 1);
+    EXPECT_EQ(run("info --track 1 " + path("busy.ahx")).code, 1);
+}
+
+TEST_F(AhxTool, RenderLengthFollowsTheSongsEnd) {
+    SF_INFO info;
+    // Two positions of four steps at tempo 6: 48 ticks, two per 1764-sample block.
+    ASSERT_EQ(run("render " + path("empty.ahx") + " -o " + path("once.wav")).code, 0);
+    readSound("once.wav", info);
+    EXPECT_EQ(info.frames, 24 * 1764);
+    ASSERT_EQ(run("render " + path("empty.ahx") + " --loops 3 -o " + path("thrice.wav")).code, 0);
+    readSound("thrice.wav", info);
+    EXPECT_EQ(info.frames, 3 * 24 * 1764);
+    // F00 read on tick 13 stops the song after it.
+    ASSERT_EQ(run("render " + path("stops.ahx") + " --output=" + path("stops.wav")).code, 0);
+    readSound("stops.wav", info);
+    EXPECT_EQ(info.frames, 6 * 1764 + 882);
+}
+
+TEST_F(AhxTool, InfoShowsTheHeaderAndTheLength) {
+    Result r = run("info " + path("busy.ahx"));
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("title:            busy 5\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("revision:         1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("speed multiplier: 1 (50 ticks per second)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("positions:        8\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("track length:     32 steps\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("tracks:           12 (0..11)\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("instruments:      5\n   1  lead\n   2  pulse\n"), std::string::npos) << r.out;
+    // 8 positions x 32 steps x 6 ticks = 1536 ticks = 30.72 s.
+    EXPECT_NE(r.out.find("length:           30.72 s (0:30.72), then back to position 0\n"), std::string::npos)
+        << r.out;
+
+    r = run("info " + path("stops.ahx"));
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("length:           0.26 s (0:00.26), then stopped by tempo 0\n"), std::string::npos)
+        << r.out;
+}
+
+TEST_F(AhxTool, TracePrintsEachVoiceAfterEveryTick) {
+    Result r = run("trace " + path("busy.ahx") + " --ticks 40");
+    ASSERT_EQ(r.code, 0) << r.err;
+    std::vector<std::string> got = lines(r.out);
+    ASSERT_EQ(got.size(), 40u);
+
+    const std::string bytes = readText(path("busy.ahx"));
+    auto bank = std::make_unique<ahx::WaveTables>();
+    auto player = std::make_unique<ahx::Player>();
+    player->bindWaveTables(bank.get());
+    ASSERT_EQ(
+        ahx::loadSong(player->song, reinterpret_cast<const uint8_t*>(bytes.data()), int32_t(bytes.size())),
+        1);
+    player->startSubsong(0);
+    for (int t = 0; t < 40; ++t) {
+        player->tick();
+        std::string line = std::to_string(t);
+        for (const ahx::Voice& v : player->voices) {
+            char crc[16];
+            std::snprintf(crc, sizeof crc, "%08lx",
+                          crc32(0L, reinterpret_cast<const Bytef*>(v.outWave), uInt(sizeof v.outWave)));
+            line += " " + std::to_string(v.outVolume) + " " + std::to_string(v.outPeriod) + " " + crc;
+        }
+        ASSERT_EQ(got[size_t(t)], line) << "tick " << t;
+    }
+}
+
+TEST_F(AhxTool, BadSongsAreNamedOnOneLineWithExitCode2) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"missing.ahx", "No such file or directory"}, {"folder.ahx", "Is a directory"},
+        {"garbage.ahx", "not an AHX song"},           {"revision.ahx", "unsupported AHX format revision 5"},
+        {"truncated.ahx", "damaged AHX song"},
+    };
+    for (const auto& [name, why] : cases) {
+        for (const std::string command : {"info ", "trace ", "render "}) {
+            std::string args = command + path(name);
+            if (command == "trace ") args += " --ticks 3";
+            if (command == "render ") args += " -o " + path("never.wav");
+            Result r = run(args);
+            EXPECT_EQ(r.code, 2) << args;
+            EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
+            EXPECT_NE(r.err.find(path(name) + ": " + why), std::string::npos) << r.err;
+            EXPECT_TRUE(r.out.empty()) << r.out;
+        }
+    }
+    EXPECT_FALSE(fs::exists(path("never.wav")));
+
+    Result r = run("render " + path("empty.ahx") + " -o " + path("no/such/folder/out.wav"));
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+}
+
+TEST_F(AhxTool, UsageErrorsExitWith1AndHelpWith0) {
+    const std::string song = path("empty.ahx");
+    const std::string wav = " -o " + path("usage.wav");
+    for (const std::string& args : {
+             std::string("info"),
+             "info " + song + " " + song,
+             "info --frobnicate " + song,
+             "trace " + song,
+             "trace " + song + " --ticks",
+             "trace " + song + " --ticks -1",
+             "trace " + song + " --ticks 12x",
+             "trace " + song + " --ticks 5 --subsong 1",
+             "render " + song,
+             "render " + song + " -o",
+             "render " + song + wav + " --seconds 1 --loops 2",
+             "render " + song + wav + " --seconds abc",
+             "render " + song + wav + " --seconds 1e9",
+             "render " + song + wav + " --loops 0",
+             "render " + song + wav + " --subsong 300",
+         }) {
+        Result r = run(args);
+        EXPECT_EQ(r.code, 1) << args;
+        EXPECT_FALSE(r.err.empty()) << args;
+    }
+    for (const char* command : {"info", "trace", "render"}) {
+        Result r = run(std::string(command) + " --help");
+        EXPECT_EQ(r.code, 0) << command;
+        EXPECT_EQ(r.out.rfind("usage: ahx " + std::string(command), 0), 0u) << r.out;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,93 @@
+#include "tools/ahx/song_end.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "support/synthetic_songs.h"
+
+namespace {
+
+using tools::EndReason;
+using tools::measureSong;
+
+const ahx::WaveTables& sharedBank() {
+    static const auto* bank = new ahx::WaveTables;
+    return *bank;
+}
+
+// Three positions of four steps; position 2 plays track 1, whose first step
+// holds `command` with `parameter` on channel 0.
+ahx::Song threePositions(int32_t command, int32_t parameter, int32_t restart = 0) {
+    ahx::Song song = synthetic::emptySong(4, 3);
+    song.restartPosition = restart;
+    song.highestTrack = 1;
+    song.tracks.push_back(std::vector<ahx::Step>(4));
+    song.tracks[1][0].command = command;
+    song.tracks[1][0].parameter = parameter;
+    song.positions[2].track[0] = 1;
+    return song;
+}
+
+TEST(SongEnd, EndsWhenTheListComesBackToAPlayedPosition) {
+    // 3 positions x 4 steps x tempo 6.
+    tools::SongSpan span = measureSong(threePositions(0, 0), sharedBank(), 0, 1, 100000);
+    EXPECT_EQ(span.ticks, 72);
+    EXPECT_EQ(span.reason, EndReason::loopedBack);
+    EXPECT_EQ(span.returnPosition, 0);
+
+    // Coming back to the restart position; a second pass replays positions 1 and 2.
+    span = measureSong(threePositions(0, 0, 1), sharedBank(), 0, 1, 100000);
+    EXPECT_EQ(span.ticks, 72);
+    EXPECT_EQ(span.returnPosition, 1);
+    span = measureSong(threePositions(0, 0, 1), sharedBank(), 0, 2, 100000);
+    EXPECT_EQ(span.ticks, 72 + 48);
+    EXPECT_EQ(span.returnPosition, 1);
+}
+
+TEST(SongEnd, AJumpBackEndsTheSongAtTheEndOfItsStep) {
+    // B00 on the first step of position 2: back to 0 after that step.
+    tools::SongSpan span = measureSong(threePositions(0xB, 0x00), sharedBank(), 0, 1, 100000);
+    EXPECT_EQ(span.ticks, 48 + 6);
+    EXPECT_EQ(span.reason, EndReason::loopedBack);
+    EXPECT_EQ(span.returnPosition, 0);
+    // A break to the next position is no return: D on position 2 wraps to 0 as usual.
+    span = measureSong(threePositions(0xD, 0x00), sharedBank(), 0, 1, 100000);
+    EXPECT_EQ(span.ticks, 48 + 6);
+    EXPECT_EQ(span.returnPosition, 0);
+}
+
+TEST(SongEnd, TempoZeroStopsTheSongAtItsStep) {
+    // F00 read on tick 49, the first of position 2.
+    tools::SongSpan span = measureSong(threePositions(0xF, 0), sharedBank(), 0, 1, 100000);
+    EXPECT_EQ(span.ticks, 49);
+    EXPECT_EQ(span.reason, EndReason::stopped);
+}
+
+TEST(SongEnd, GivesUpAtTheLimit) {
+    tools::SongSpan span = measureSong(threePositions(0, 0), sharedBank(), 0, 1, 50);
+    EXPECT_EQ(span.ticks, 50);
+    EXPECT_EQ(span.reason, EndReason::limit);
+}
+
+TEST(SongEnd, SubsongsStartAtTheirPosition) {
+    ahx::Song song = threePositions(0, 0);
+    song.subsongs = {2};
+    song.subsongCount = 1;
+    // Position 2, then 0 and 1 are new, then 2 again.
+    tools::SongSpan span = measureSong(song, sharedBank(), 1, 1, 100000);
+    EXPECT_EQ(span.ticks, 72);
+    EXPECT_EQ(span.returnPosition, 2);
+}
+
+TEST(SongEnd, SamplesFollowTheMixersShareOfEachBlock) {
+    EXPECT_EQ(tools::samplesForTicks(0, 1), 0);
+    EXPECT_EQ(tools::samplesForTicks(1, 1), 882);
+    EXPECT_EQ(tools::samplesForTicks(13, 1), 6 * 1764 + 882);
+    EXPECT_EQ(tools::samplesForTicks(48, 1), 24 * 1764);
+    EXPECT_EQ(tools::samplesForTicks(5, 4), 1764 * 5 / 8);
+    EXPECT_EQ(tools::samplesForTicks(9, 4), 1764 + 220);
+    EXPECT_EQ(tools::samplesForTicks(3, 3), 882);
+}
+
+}  // namespace

@@ -1,0 +1,65 @@
+#include "tools/ahx/command_line.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace tools {
+
+bool isHelp(std::string_view arg) {
+    return arg == "--help" || arg == "-h";
+}
+
+bool isOption(std::string_view arg) {
+    return arg.size() > 1 && arg[0] == '-';
+}
+
+bool matchOption(Args args, size_t& i, std::string_view name, std::string_view& value, bool& missing) {
+    std::string_view arg = args[i];
+    missing = false;
+    value = {};
+    if (arg == name) {
+        if (i + 1 >= args.size()) {
+            missing = true;
+            return true;
+        }
+        value = args[++i];
+        return true;
+    }
+    if (name.starts_with("--") && arg.size() > name.size() && arg.starts_with(name) &&
+        arg[name.size()] == '=') {
+        value = arg.substr(name.size() + 1);
+        missing = value.empty();
+        return true;
+    }
+    return false;
+}
+
+std::optional<int64_t> parseInteger(std::string_view text, int64_t min, int64_t max) {
+    int64_t v = 0;
+    const char* end = text.data() + text.size();
+    auto [ptr, ec] = std::from_chars(text.data(), end, v);
+    if (text.empty() || ec != std::errc() || ptr != end || v < min || v > max) return std::nullopt;
+    return v;
+}
+
+std::optional<double> parseNumber(std::string_view text, double min, double max) {
+    // strtod rather than from_chars: the latter's floating-point form is
+    // missing from some of the standard libraries this builds with.
+    std::string s(text);
+    if (s.empty() || s.find_first_not_of("0123456789.+-eE") != std::string::npos) return std::nullopt;
+    char* end = nullptr;
+    double v = std::strtod(s.c_str(), &end);
+    if (end != s.c_str() + s.size() || !std::isfinite(v) || v < min || v > max) return std::nullopt;
+    return v;
+}
+
+int usageError(std::string_view command, std::string_view help, std::string_view message) {
+    std::fprintf(stderr, "ahx %.*s: %.*s\n\n%.*s", int(command.size()), command.data(), int(message.size()),
+                 message.data(), int(help.size()), help.data());
+    return kExitUsage;
+}
+
+}  // namespace tools

@@ -1,0 +1,32 @@
+// Small pieces shared by the sub-commands' argument parsing: options with
+// values, numbers with ranges, and usage errors reported the same way.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "tools/ahx/commands.h"
+
+namespace tools {
+
+// True for "--help" and "-h".
+bool isHelp(std::string_view arg);
+
+// An argument that starts with '-' and is more than "-" itself.
+bool isOption(std::string_view arg);
+
+// Matches args[i] against the option `name` (e.g. "--ticks", or "-o") in the
+// forms "NAME VALUE" and, for long names, "NAME=VALUE". On a match, `value`
+// receives the value (or stays empty and `missing` is set when there is
+// none) and i moves onto the last argument taken.
+bool matchOption(Args args, size_t& i, std::string_view name, std::string_view& value, bool& missing);
+
+// Whole-text decimal numbers within [min, max]; anything else is nullopt.
+std::optional<int64_t> parseInteger(std::string_view text, int64_t min, int64_t max);
+std::optional<double> parseNumber(std::string_view text, double min, double max);
+
+// Prints "ahx COMMAND: MESSAGE" and the command's help to stderr; answers kExitUsage.
+int usageError(std::string_view command, std::string_view help, std::string_view message);
+
+}  // namespace tools

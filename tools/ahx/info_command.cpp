@@ -1,0 +1,110 @@
+// ahx info: what a song file holds and how long it plays.
+#include <cinttypes>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "ahx/song.h"
+#include "ahx/wave_tables.h"
+#include "tools/ahx/command_line.h"
+#include "tools/ahx/commands.h"
+#include "tools/ahx/song_argument.h"
+#include "tools/ahx/song_end.h"
+
+namespace tools {
+
+namespace {
+
+constexpr std::string_view kHelp =
+    "usage: ahx info (SONG | --track N)\n"
+    "\n"
+    "Shows the song's header, its instruments and subsongs, and how long each\n"
+    "subsong plays until it first comes back to a position it has played or\n"
+    "stops (at most 15 minutes): the length `ahx render` writes by default.\n"
+    "\n"
+    "  SONG                  an AHX song file\n"
+    "  --track N             instead of SONG, tune N (1..10) of the musicdisk\n";
+
+// Names come from the file: Latin-1 as the Amiga wrote them, shown as UTF-8,
+// with control bytes replaced so a name cannot steer the terminal.
+std::string printable(const std::string& text) {
+    std::string out;
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
+            out += '?';
+        } else if (c < 0x80) {
+            out += char(c);
+        } else {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::string describeLength(const ahx::Song& song, const ahx::WaveTables& tables, int32_t subsong) {
+    const int64_t limit = kDefaultLimitSeconds * ticksPerSecond(song.speedMultiplier);
+    const SongSpan span = measureSong(song, tables, subsong, 1, limit);
+    const int64_t samples = samplesForTicks(span.ticks, song.speedMultiplier);
+    const double seconds = double(samples) / kSampleRate;
+    char text[160];
+    const int minutes = int(seconds / 60);
+    switch (span.reason) {
+        case EndReason::loopedBack:
+            std::snprintf(text, sizeof text, "%.2f s (%d:%05.2f), then back to position %d", seconds, minutes,
+                          seconds - minutes * 60, int(span.returnPosition));
+            break;
+        case EndReason::stopped:
+            std::snprintf(text, sizeof text, "%.2f s (%d:%05.2f), then stopped by tempo 0", seconds, minutes,
+                          seconds - minutes * 60);
+            break;
+        case EndReason::limit:
+            std::snprintf(text, sizeof text, "more than %d minutes", int(kDefaultLimitSeconds / 60));
+            break;
+    }
+    return text;
+}
+
+}  // namespace
+
+int runInfo(Args args) {
+    SongArgument songArgument;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (isHelp(args[i])) {
+            std::fputs(std::string(kHelp).c_str(), stdout);
+            return kExitOk;
+        }
+        if (!songArgument.accept(args, i)) {
+            return usageError("info", kHelp, "unexpected argument '" + std::string(args[i]) + "'");
+        }
+    }
+    if (!songArgument.given()) return usageError("info", kHelp, "no SONG given");
+
+    auto song = std::make_unique<ahx::Song>();
+    if (!songArgument.load("info", *song)) return kExitBadInput;
+    auto tables = std::make_unique<ahx::WaveTables>();
+
+    std::printf("file:             %s\n", songArgument.name().c_str());
+    std::printf("title:            %s\n", printable(song->title).c_str());
+    std::printf("revision:         %d\n", int(song->version));
+    std::printf("speed multiplier: %d (%d ticks per second)\n", int(song->speedMultiplier),
+                int(ticksPerSecond(song->speedMultiplier)));
+    std::printf("positions:        %d\n", int(song->positionCount));
+    std::printf("restart position: %d\n", int(song->restartPosition));
+    std::printf("track length:     %d steps\n", int(song->trackLength));
+    std::printf("tracks:           %d (0..%d)\n", int(song->highestTrack) + 1, int(song->highestTrack));
+    std::printf("instruments:      %d\n", int(song->instrumentCount));
+    for (int32_t i = 1; i <= song->instrumentCount && size_t(i) < song->instruments.size(); ++i) {
+        std::printf("  %2d  %s\n", int(i), printable(song->instruments[size_t(i)].name).c_str());
+    }
+    std::printf("subsongs:         %d\n", int(song->subsongCount));
+    std::printf("length:           %s\n", describeLength(*song, *tables, 0).c_str());
+    for (int32_t s = 1; s <= song->subsongCount && size_t(s) <= song->subsongs.size(); ++s) {
+        std::printf("  subsong %d at position %d: %s\n", int(s), int(song->subsongs[size_t(s - 1)]),
+                    describeLength(*song, *tables, s).c_str());
+    }
+    return kExitOk;
+}
+
+}  // namespace tools

@@ -1,0 +1,45 @@
+// ahx: render, play, inspect, trace and compile AHX songs.
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+#include "tools/ahx/commands.h"
+
+namespace {
+
+struct Command {
+    std::string_view name;
+    int (*run)(tools::Args);
+    std::string_view synopsis;
+};
+
+constexpr Command kCommands[] = {
+    {"info", tools::runInfo, "info SONG                      show the song's header, instruments and length"},
+    {"trace", tools::runTrace, "trace SONG --ticks N           print each voice's output after every tick"},
+    {"render", tools::runRender, "render SONG -o OUT.wav [...]   render to a sound file"},
+    {"play", tools::runPlay, "play SONG                      play through the default sound device"},
+    {"compile", tools::runCompile, "compile SRC -o SONG.ahx        compile a song's text form"},
+    {"decompile", tools::runDecompile, "decompile SONG.ahx [-o SRC]    write a song's text form"},
+};
+
+void printUsage(std::FILE* to) {
+    std::fprintf(to, "usage: ahx COMMAND [ARGS]\n\ncommands:\n");
+    for (const Command& c : kCommands) std::fprintf(to, "  ahx %.*s\n", int(c.synopsis.size()), c.synopsis.data());
+    std::fprintf(to, "\n'ahx COMMAND --help' describes one command.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        printUsage(args.empty() ? stderr : stdout);
+        return args.empty() ? tools::kExitUsage : tools::kExitOk;
+    }
+    for (const Command& c : kCommands) {
+        if (c.name == args[0]) return c.run(tools::Args(args).subspan(1));
+    }
+    std::fprintf(stderr, "ahx: unknown command '%.*s'\n\n", int(args[0].size()), args[0].data());
+    printUsage(stderr);
+    return tools::kExitUsage;
+}

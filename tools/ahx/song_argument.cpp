@@ -1,0 +1,94 @@
+#include "tools/ahx/song_argument.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "app/track_list.h"
+#include "resources/embedded_resources.h"
+#include "tools/ahx/command_line.h"
+
+namespace tools {
+
+namespace {
+
+// Far above anything the format can describe; keeps a mistaken argument
+// (a disc image, a device) from being read whole.
+constexpr long kMaxSongBytes = 16L << 20;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+bool fail(std::string_view command, const std::string& name, const std::string& why) {
+    std::fprintf(stderr, "ahx %.*s: %s: %s\n", int(command.size()), command.data(), name.c_str(),
+                 why.c_str());
+    return false;
+}
+
+}  // namespace
+
+bool SongArgument::accept(Args args, size_t& i) {
+    std::string_view arg = args[i];
+    std::string_view track;
+    bool missing = false;
+    if (matchOption(args, i, "--track", track, missing)) {
+        if (given() || missing) return false;
+        track_ = std::string(track);
+        return true;
+    }
+    if (isOption(arg) || given() || arg.empty()) return false;
+    path_ = std::string(arg);
+    return true;
+}
+
+bool SongArgument::loadTrack(std::string_view command, ahx::Song& song) {
+    path_ = "--track " + track_;
+    const std::optional<int64_t> number = parseInteger(track_, 1, app::trackCount);
+    if (!number) {
+        return fail(command, path_, "no such track; the musicdisk has tracks 1 to " + std::to_string(app::trackCount));
+    }
+    const auto index = size_t(*number - 1);
+    path_ = "track " + track_ + " (" + app::trackTitles[index] + ")";
+    size_t size = 0;
+    const uint8_t* bytes = resources::findResource("AHX", app::trackResourceIds[index], &size);
+    if (bytes == nullptr) return fail(command, path_, "this build carries no song for it");
+    if (ahx::loadSong(song, bytes, int32_t(size)) == 0) return fail(command, path_, "damaged AHX song");
+    return true;
+}
+
+bool SongArgument::load(std::string_view command, ahx::Song& song) {
+    if (!track_.empty()) return loadTrack(command, song);
+    errno = 0;
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path_.c_str(), "rb"));
+    if (!file) return fail(command, path_, errno != 0 ? std::strerror(errno) : "cannot open");
+
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    for (;;) {
+        size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
+        bytes.insert(bytes.end(), chunk, chunk + n);
+        if (long(bytes.size()) > kMaxSongBytes) return fail(command, path_, "too large to be an AHX song");
+        if (n < sizeof chunk) break;
+    }
+    if (std::ferror(file.get())) {
+        return fail(command, path_, errno != 0 ? std::strerror(errno) : "read error");
+    }
+
+    if (bytes.empty()) return fail(command, path_, "empty file");
+    if (bytes.size() < 3 || std::memcmp(bytes.data(), "THX", 3) != 0) {
+        return fail(command, path_, "not an AHX song (no THX header)");
+    }
+    if (bytes.size() > 3 && bytes[3] >= 2) {
+        return fail(command, path_, "unsupported AHX format revision " + std::to_string(bytes[3]));
+    }
+    if (ahx::loadSong(song, bytes.data(), int32_t(bytes.size())) == 0) {
+        return fail(command, path_, "damaged AHX song (truncated or inconsistent data)");
+    }
+    return true;
+}
+
+}  // namespace tools

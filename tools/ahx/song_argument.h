@@ -1,0 +1,34 @@
+// The SONG argument of the sub-commands: recognised among the arguments and
+// loaded in one place, so every command names and rejects songs alike.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "ahx/song.h"
+#include "tools/ahx/commands.h"
+
+namespace tools {
+
+class SongArgument {
+public:
+    // Takes args[i] when it names the song (a file, or "--track N"); i moves
+    // onto the last argument taken. Answers false for an argument that is not
+    // the song's (another option, or a second song), which the caller reports.
+    bool accept(Args args, size_t& i);
+    bool given() const { return !path_.empty() || !track_.empty(); }
+    // How messages name the song.
+    const std::string& name() const { return path_; }
+
+    // Reads and parses the song into `song`. On failure prints one line,
+    // "ahx COMMAND: NAME: why", and answers false.
+    bool load(std::string_view command, ahx::Song& song);
+
+private:
+    bool loadTrack(std::string_view command, ahx::Song& song);
+
+    std::string path_;
+    std::string track_;
+};
+
+}  // namespace tools

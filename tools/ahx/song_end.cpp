@@ -1,0 +1,75 @@
+#include "tools/ahx/song_end.h"
+
+#include <algorithm>
+#include <memory>
+
+namespace tools {
+
+EndDetector::EndDetector(const ahx::Player& player, int32_t loops)
+    : played_(size_t(std::max(player.song.positionCount, 1)), false), loopsLeft_(std::max(loops, 1)) {
+    markPlayed(player.position);
+}
+
+void EndDetector::markPlayed(int32_t position) {
+    if (position >= 0 && size_t(position) < played_.size()) played_[size_t(position)] = true;
+}
+
+bool EndDetector::afterTick(const ahx::Player& player) {
+    if (ended_) return true;
+    if (player.tempo == 0) {
+        reason_ = EndReason::stopped;
+        ended_ = true;
+        return true;
+    }
+    // newPosition is set exactly when this tick ended a step and moved on.
+    if (player.newPosition == 0) return false;
+    const int32_t p = player.position;
+    // A position outside the list counts as a return: there is nothing new there.
+    const bool again = p < 0 || size_t(p) >= played_.size() || played_[size_t(p)];
+    if (!again) {
+        markPlayed(p);
+        return false;
+    }
+    returnPosition_ = p;
+    if (--loopsLeft_ == 0) {
+        reason_ = EndReason::loopedBack;
+        ended_ = true;
+        return true;
+    }
+    std::fill(played_.begin(), played_.end(), false);
+    markPlayed(p);
+    return false;
+}
+
+SongSpan measureSong(const ahx::Song& song, const ahx::WaveTables& tables, int32_t subsong, int32_t loops,
+                     int64_t maxTicks) {
+    auto player = std::make_unique<ahx::Player>();
+    player->bindWaveTables(&tables);
+    player->song = song;
+    player->startSubsong(subsong);
+    EndDetector detector(*player, loops);
+    SongSpan span;
+    while (span.ticks < maxTicks) {
+        player->tick();
+        ++span.ticks;
+        if (detector.afterTick(*player)) {
+            span.reason = detector.reason();
+            span.returnPosition = detector.returnPosition();
+            return span;
+        }
+    }
+    span.reason = EndReason::limit;
+    span.returnPosition = detector.returnPosition();
+    return span;
+}
+
+int64_t ticksPerSecond(int32_t speedMultiplier) {
+    return 50 * int64_t(std::clamp(speedMultiplier, 1, 4));
+}
+
+int64_t samplesForTicks(int64_t ticks, int32_t speedMultiplier) {
+    const int64_t perBlock = int64_t(kFramesPerBlock) * std::clamp(speedMultiplier, 1, 4);
+    return ticks / perBlock * kBlockSamples + ticks % perBlock * kBlockSamples / perBlock;
+}
+
+}  // namespace tools

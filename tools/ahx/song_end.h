@@ -1,0 +1,68 @@
+// Where a song ends when it is played from a start: the first time it comes
+// back to a position it has already played (the end of its list, or a jump
+// back), or when its tempo becomes 0 (F00 stops it for good). Rendering,
+// `info` and playing all cut songs at the same tick.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "ahx/player.h"
+#include "ahx/wave_tables.h"
+
+namespace tools {
+
+// The output format every tool renders: what the program's device plays.
+inline constexpr int32_t kSampleRate = 44100;
+inline constexpr int32_t kFramesPerBlock = 2;
+inline constexpr int32_t kBlockSamples = kSampleRate * kFramesPerBlock / 50;  // 1764
+// The longest default render.
+inline constexpr int64_t kDefaultLimitSeconds = 15 * 60;
+
+enum class EndReason {
+    loopedBack,  // about to play a position again
+    stopped,     // tempo 0
+    limit,       // neither within the allowed length
+};
+
+// Watches a player tick by tick.
+class EndDetector {
+public:
+    // `player` has just been started; its position counts as played.
+    // `loops` is how many returns end the song (1 = once through).
+    EndDetector(const ahx::Player& player, int32_t loops);
+    // Call after every tick; answers true from the tick that ends the song on.
+    bool afterTick(const ahx::Player& player);
+    EndReason reason() const { return reason_; }
+    // The position the song came back to at its last return.
+    int32_t returnPosition() const { return returnPosition_; }
+
+private:
+    void markPlayed(int32_t position);
+
+    std::vector<bool> played_;
+    int32_t loopsLeft_;
+    int32_t returnPosition_ = -1;
+    EndReason reason_ = EndReason::limit;
+    bool ended_ = false;
+};
+
+struct SongSpan {
+    int64_t ticks = 0;  // ticks played, the ending one included
+    EndReason reason = EndReason::limit;
+    int32_t returnPosition = -1;
+};
+
+// Plays `song` from subsong `subsong` (which must exist) on a fresh player
+// for at most `maxTicks` ticks and reports where it ends.
+SongSpan measureSong(const ahx::Song& song, const ahx::WaveTables& tables, int32_t subsong, int32_t loops,
+                     int64_t maxTicks);
+
+// Ticks per second of output at `speedMultiplier`.
+int64_t ticksPerSecond(int32_t speedMultiplier);
+
+// Output samples up to the end of tick `ticks`, as the mixer spreads the
+// ticks of each block over its samples.
+int64_t samplesForTicks(int64_t ticks, int32_t speedMultiplier);
+
+}  // namespace tools

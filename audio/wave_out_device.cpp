@@ -1,0 +1,265 @@
+#include "audio/wave_out_device.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "audio/sample_conversion.h"
+
+namespace audio {
+
+namespace {
+
+constexpr UINT kHeaderSize = sizeof(WAVEHDR);
+constexpr UINT kBlockMemoryFlags = GMEM_MOVEABLE | GMEM_SHARE;
+// How long release waits for the device to give back blocks after its reset: a
+// driver that never does must not hang the caller.
+constexpr DWORD kReleaseWaitMilliseconds = 2000;
+constexpr DWORD kReleasePollMilliseconds = 20;
+
+std::atomic<int32_t> playbackThreads{0};
+
+// The device sets the done flag from its own thread while we poll it.
+DWORD headerFlags(WAVEHDR* header) {
+    return std::atomic_ref<DWORD>(header->dwFlags).load();
+}
+
+void markFree(WAVEHDR* header) {
+    std::atomic_ref<DWORD>(header->dwFlags).fetch_or(WHDR_DONE);
+}
+
+// GlobalUnlock answers 0 both for an error and for the last unlock; only the
+// error code tells them apart.
+bool unlockAndFree(HGLOBAL handle) {
+    SetLastError(0);
+    if (GlobalUnlock(handle) == 0 && GetLastError() != 0) return false;
+    return GlobalFree(handle) == nullptr;
+}
+
+}  // namespace
+
+WaveOutDevice::WaveOutDevice() = default;
+
+WaveOutDevice::~WaveOutDevice() {
+    // A thread left running would poll a released device.
+    stopThread();
+    release();
+}
+
+int32_t WaveOutDevice::livePlaybackThreads() {
+    return playbackThreads.load();
+}
+
+int32_t WaveOutDevice::pollMilliseconds() const {
+    return std::max(1, framesPerBlock * 20);
+}
+
+int WaveOutDevice::open(int32_t rate, int32_t bits, int32_t blockFrames, int32_t blocksWanted,
+                        float outputGain) {
+    if (blocksWanted < 1 || blocksWanted > MAX_BLOCKS || blockFrames < 1) return 0;
+    // A second open would lose the first device and its blocks.
+    if (waveOut != nullptr) return 0;
+    blockCount = blocksWanted;
+    playing.store(0);
+    framesPerBlock = blockFrames;
+    if (setup(rate, bits, blockFrames, outputGain) == 0) {
+        unwindOpen(0);
+        return 0;
+    }
+    blockBytes = ((rate * bits / 8) * blockFrames) / 50;
+
+    WAVEFORMATEX format{};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = 1;
+    format.nSamplesPerSec = DWORD(rate);
+    format.nAvgBytesPerSec = DWORD(rate * bits / 8);
+    format.nBlockAlign = WORD(bits / 8);
+    format.wBitsPerSample = WORD(bits);
+    format.cbSize = 0;
+    if (waveOutOpen(&waveOut, WAVE_MAPPER, &format, 0, 0, 0) != MMSYSERR_NOERROR) {
+        waveOut = nullptr;
+        unwindOpen(0);
+        return 0;
+    }
+
+    for (int32_t i = 0; i < blockCount; ++i) {
+        AudioBlock& block = blocks[i];
+        block.dataHandle = GlobalAlloc(kBlockMemoryFlags, SIZE_T(blockBytes));
+        if (block.dataHandle != nullptr) block.data = static_cast<uint8_t*>(GlobalLock(block.dataHandle));
+        if (block.data != nullptr) block.headerHandle = GlobalAlloc(kBlockMemoryFlags, kHeaderSize);
+        if (block.headerHandle != nullptr)
+            block.header = static_cast<WAVEHDR*>(GlobalLock(block.headerHandle));
+        if (block.header == nullptr) {
+            unwindOpen(i + 1);
+            return 0;
+        }
+        std::memset(block.header, 0, kHeaderSize);
+        block.header->lpData = reinterpret_cast<char*>(block.data);
+        block.header->dwBufferLength = DWORD(blockBytes);
+        // Every fresh block is free, so the first poll after play fills them all.
+        block.header->dwFlags = WHDR_DONE;
+        block.header->dwLoops = 0;
+        block.prepared = 0;
+    }
+    return 1;
+}
+
+void WaveOutDevice::unwindOpen(int32_t taken) {
+    for (int32_t i = 0; i < taken; ++i) {
+        AudioBlock& block = blocks[i];
+        if (block.header != nullptr) GlobalUnlock(block.headerHandle);
+        if (block.headerHandle != nullptr) GlobalFree(block.headerHandle);
+        if (block.data != nullptr) GlobalUnlock(block.dataHandle);
+        if (block.dataHandle != nullptr) GlobalFree(block.dataHandle);
+        block = AudioBlock{};
+    }
+    // Nothing was written yet, so the device closes at once.
+    if (waveOut != nullptr) waveOutClose(waveOut);
+    waveOut = nullptr;
+    MixerOutput::release();
+    blockCount = 0;
+}
+
+void WaveOutDevice::playbackThread(void* param) {
+    auto* device = static_cast<WaveOutDevice*>(param);
+    playbackThreads.fetch_add(1);
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+    while (device->stopRequest.load() == 0) {
+        if (device->playing.load() != 0) device->refill();
+        Sleep(DWORD(device->pollMilliseconds()));
+    }
+    playbackThreads.fetch_sub(1);
+    // The answer stopThread waits for; the device is not touched after it.
+    device->stopRequest.store(0);
+}
+
+int WaveOutDevice::startThread() {
+    // A second thread could not be stopped: stopThread waits for one answer.
+    if (threadRunning_ != 0) return 0;
+    stopRequest.store(0);
+    if (_beginthread(playbackThread, 0, this) == uintptr_t(-1)) return 0;
+    threadRunning_ = 1;
+    return 1;
+}
+
+int WaveOutDevice::stopThread() {
+    // With no thread there is nobody to clear the request.
+    if (threadRunning_ == 0) return 1;
+    stopRequest.store(1);
+    auto wait = DWORD(std::max(1, framesPerBlock * 20 / 2));
+    while (stopRequest.load() != 0) Sleep(wait);
+    threadRunning_ = 0;
+    return 1;
+}
+
+void WaveOutDevice::refill() {
+    for (int32_t i = 0; i < blockCount; ++i) {
+        AudioBlock& block = blocks[i];
+        if ((headerFlags(block.header) & WHDR_DONE) == 0) continue;
+        if (block.prepared != 0) {
+            waveOutUnprepareHeader(waveOut, block.header, kHeaderSize);
+            block.prepared = 0;
+        }
+        renderBlock();
+        fillBlock(i);
+    }
+}
+
+void WaveOutDevice::fillBlock(int32_t i) {
+    AudioBlock& block = blocks[i];
+    if (bitsPerSample == 16) {
+        convertToPcm16(mixBuffer, blockBytes / 2, block.data);
+    } else if (bitsPerSample == 8) {
+        convertToPcm8(mixBuffer, blockBytes, block.data);
+    }
+    block.header->lpData = reinterpret_cast<char*>(block.data);
+    block.header->dwBufferLength = DWORD(blockBytes);
+    block.header->dwFlags = 0;
+    block.header->dwLoops = 0;
+    bool queued = false;
+    if (waveOutPrepareHeader(waveOut, block.header, kHeaderSize) == MMSYSERR_NOERROR) {
+        block.prepared = 1;
+        queued = waveOutWrite(waveOut, block.header, kHeaderSize) == MMSYSERR_NOERROR;
+    }
+    // A block the device did not take would never come back done; it is free again.
+    if (!queued) markFree(block.header);
+}
+
+int WaveOutDevice::play(ahx::Player* source) {
+    if (stop() == 0) return 0;
+    if (source == nullptr) return 0;
+    player = source;
+    playing.store(1);
+    return 1;
+}
+
+int WaveOutDevice::stop() {
+    playing.store(0);
+    if (waveOut == nullptr) return 0;
+    return waveOutReset(waveOut) == MMSYSERR_NOERROR ? 1 : 0;
+}
+
+int WaveOutDevice::pause() {
+    paused.store(1);
+    if (waveOut == nullptr) return 0;
+    return waveOutPause(waveOut) == MMSYSERR_NOERROR ? 1 : 0;
+}
+
+int WaveOutDevice::resume() {
+    paused.store(0);
+    if (waveOut == nullptr) return 0;
+    return waveOutRestart(waveOut) == MMSYSERR_NOERROR ? 1 : 0;
+}
+
+DWORD WaveOutDevice::volumeWord(int32_t level) {
+    auto a = DWORD(std::clamp(level, 0, 64) * 63 / 64);
+    return (a + a * 65536) * 1024;
+}
+
+int WaveOutDevice::setVolume(int32_t level) {
+    if (waveOut == nullptr) return 0;
+    return waveOutSetVolume(waveOut, volumeWord(level)) == MMSYSERR_NOERROR ? 1 : 0;
+}
+
+int WaveOutDevice::spareOperation(int32_t, int32_t) {
+    return 0;
+}
+
+int WaveOutDevice::release() {
+    playing.store(0);
+    if (waveOut == nullptr) return 0;
+    if (waveOutReset(waveOut) != MMSYSERR_NOERROR) return 0;
+    // A pass of the playback thread may have queued blocks after an earlier stop;
+    // the reset returns them all.
+    for (DWORD waited = 0;; waited += kReleasePollMilliseconds) {
+        bool allDone = true;
+        for (int32_t i = 0; i < blockCount; ++i) {
+            if ((headerFlags(blocks[i].header) & WHDR_DONE) == 0) allDone = false;
+        }
+        if (allDone) break;
+        // Freeing a block the device still holds is worse than keeping it.
+        if (waited >= kReleaseWaitMilliseconds) return 0;
+        Sleep(kReleasePollMilliseconds);
+    }
+    for (int32_t i = 0; i < blockCount; ++i) {
+        AudioBlock& block = blocks[i];
+        if (block.prepared == 0) continue;
+        if (waveOutUnprepareHeader(waveOut, block.header, kHeaderSize) != MMSYSERR_NOERROR) return 0;
+        block.prepared = 0;
+    }
+    if (waveOutClose(waveOut) != MMSYSERR_NOERROR) return 0;
+    waveOut = nullptr;
+    int32_t count = blockCount;
+    blockCount = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        AudioBlock& block = blocks[i];
+        if (!unlockAndFree(block.dataHandle)) return 0;
+        block.dataHandle = nullptr;
+        block.data = nullptr;
+        if (!unlockAndFree(block.headerHandle)) return 0;
+        block = AudioBlock{};
+    }
+    MixerOutput::release();
+    return 1;
+}
+
+}  // namespace audio

@@ -1,0 +1,73 @@
+// The streaming output: a ring of PCM blocks on the waveOut device, kept full
+// by a playback thread that polls each block's done flag once per block
+// length and renders the freed blocks from the player.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "audio/mixer_output.h"
+#include "platform/winmm.h"
+
+namespace audio {
+
+inline constexpr int32_t MAX_BLOCKS = 32;
+
+struct AudioBlock {
+    HGLOBAL dataHandle = nullptr;
+    uint8_t* data = nullptr;  // dataHandle locked while the device is open
+    HGLOBAL headerHandle = nullptr;
+    WAVEHDR* header = nullptr;  // headerHandle locked while the device is open
+    int32_t prepared = 0;
+};
+
+class WaveOutDevice final : public MixerOutput {
+public:
+    WaveOutDevice();
+    ~WaveOutDevice();
+    WaveOutDevice(const WaveOutDevice&) = delete;
+    WaveOutDevice& operator=(const WaveOutDevice&) = delete;
+
+    // Opens the default device for mono PCM and takes blocksWanted (1..32) blocks of
+    // blockFrames replay frames each. A failure part way gives back what was taken.
+    int open(int32_t rate, int32_t bits, int32_t blockFrames, int32_t blocksWanted, float outputGain);
+
+    int release() override;
+    int startThread() override;
+    int stopThread() override;
+    int play(ahx::Player* source) override;
+    int stop() override;
+    int pause() override;
+    int resume() override;
+    int setVolume(int32_t level) override;
+    // The waveOut volume word for a level 0..64: 63/64 of the level in the
+    // top six bits of both channels' 16-bit volumes.
+    static DWORD volumeWord(int32_t level);
+    int spareOperation(int32_t a, int32_t b) override;
+
+    // Renders and submits every block the device has finished with, in index order.
+    void refill();
+    // Converts mixBuffer into block i and queues it.
+    void fillBlock(int32_t i);
+
+    // Playback threads running in this process; at most one per device.
+    static int32_t livePlaybackThreads();
+
+    HWAVEOUT waveOut = nullptr;
+    AudioBlock blocks[MAX_BLOCKS] = {};
+    int32_t blockCount = 0;
+    int32_t framesPerBlock = 0;
+    int32_t blockBytes = 0;
+    std::atomic<int32_t> stopRequest{0};
+
+private:
+    static void playbackThread(void* device);
+    // Gives back the first `taken` blocks' memory and everything else open took.
+    void unwindOpen(int32_t taken);
+    int32_t pollMilliseconds() const;
+
+    // Set from a successful startThread until stopThread has seen the thread end.
+    int32_t threadRunning_ = 0;
+};
+
+}  // namespace audio

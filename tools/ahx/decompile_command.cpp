@@ -1,0 +1,71 @@
+// ahx decompile: an AHX file back to the text form that `ahx compile` reads.
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tools/ahx/command_line.h"
+#include "tools/ahx/commands.h"
+#include "tools/song_text/song_text.h"
+
+namespace tools {
+
+namespace {
+
+constexpr std::string_view kHelp =
+    "usage: ahx decompile SONG.ahx [-o SRC]\n"
+    "Writes the song's text form to SRC, or to standard output.\n"
+    "Compiling it again gives back the same bytes.\n";
+
+}  // namespace
+
+int runDecompile(Args args) {
+    std::string song, output;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string_view value;
+        bool missing = false;
+        if (isHelp(args[i])) {
+            std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
+            return kExitOk;
+        }
+        if (matchOption(args, i, "-o", value, missing)) {
+            if (missing) return usageError("decompile", kHelp, "-o needs a file name");
+            output = value;
+        } else if (isOption(args[i]) || !song.empty()) {
+            return usageError("decompile", kHelp, "unexpected argument '" + std::string(args[i]) + "'");
+        } else {
+            song = args[i];
+        }
+    }
+    if (song.empty()) return usageError("decompile", kHelp, "no song file given");
+
+    std::ifstream in(song, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "%s: cannot open\n", song.c_str());
+        return kExitBadInput;
+    }
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    SongFile file;
+    std::string error;
+    if (!decodeSongFile(bytes, file, error)) {
+        std::fprintf(stderr, "%s: %s\n", song.c_str(), error.c_str());
+        return kExitBadInput;
+    }
+    const std::string text = printSongText(file);
+
+    if (output.empty()) {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return kExitOk;
+    }
+    std::ofstream out(output, std::ios::binary | std::ios::trunc);
+    out << text;
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "%s: cannot write\n", output.c_str());
+        return kExitBadInput;
+    }
+    return kExitOk;
+}
+
+}  // namespace tools

@@ -1,0 +1,597 @@
+#include "tools/song_text/song_text.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+namespace tools {
+
+namespace {
+
+constexpr const char* kNoteNames[12] = {"C-", "C#", "D-", "D#", "E-", "F-",
+                                        "F#", "G-", "G#", "A-", "A#", "B-"};
+constexpr const char* kWaveNames[5] = {"---", "tri", "saw", "sqr", "noi"};
+
+[[gnu::format(printf, 1, 2)]] std::string format(const char* fmt, ...) {
+    char buf[256];
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, args);
+    va_end(args);
+    return buf;
+}
+
+std::string noteName(int32_t note) {
+    if (note == 0) return "---";
+    return std::string(kNoteNames[(note - 1) % 12]) + char('1' + (note - 1) / 12);
+}
+
+std::string quoted(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20 || u > 0x7E) {
+            out += format("\\x%02X", unsigned(u));
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string playlistNote(const ahx::PlaylistEntry& e) {
+    if (e.fixedNote) return "=" + noteName(e.note);
+    if (e.note == 0) return "---";
+    return format("+%d", e.note - 1);
+}
+
+bool isEmpty(const std::vector<ahx::Step>& track) {
+    for (const ahx::Step& s : track) {
+        if (s.note || s.instrument || s.command || s.parameter) return false;
+    }
+    return true;
+}
+
+// --- parsing ---------------------------------------------------------------
+
+struct Token {
+    std::string text;
+    bool quoted = false;
+};
+
+struct ParseFailure {
+    std::string message;
+    int line = -1;  // when the mistake belongs to an earlier line than the current one
+};
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+std::vector<Token> tokenize(std::string_view line) {
+    std::vector<Token> tokens;
+    size_t i = 0;
+    while (i < line.size()) {
+        const char c = line[i];
+        if (c == ' ' || c == '\t' || c == '\r') {
+            ++i;
+        } else if (c == '#') {
+            break;
+        } else if (c == '"') {
+            Token t{"", true};
+            ++i;
+            for (;;) {
+                if (i >= line.size()) throw ParseFailure{"string has no closing quote"};
+                const char d = line[i++];
+                if (d == '"') break;
+                if (d != '\\') {
+                    t.text += d;
+                    continue;
+                }
+                if (i >= line.size()) throw ParseFailure{"string has no closing quote"};
+                const char e = line[i++];
+                if (e == '"' || e == '\\') {
+                    t.text += e;
+                } else if (e == 'x' && i + 1 < line.size() && hexValue(line[i]) >= 0 &&
+                           hexValue(line[i + 1]) >= 0) {
+                    const int v = hexValue(line[i]) * 16 + hexValue(line[i + 1]);
+                    if (v == 0) throw ParseFailure{"strings cannot hold a zero byte"};
+                    t.text += char(v);
+                    i += 2;
+                } else {
+                    throw ParseFailure{"unknown escape in string (use \\\", \\\\ or \\xNN)"};
+                }
+            }
+            tokens.push_back(std::move(t));
+        } else {
+            size_t j = i;
+            // A '#' inside a field is a sharp (D#3), not a comment.
+            while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != '\r' && line[j] != '"')
+                ++j;
+            tokens.push_back({std::string(line.substr(i, j - i)), false});
+            i = j;
+        }
+    }
+    return tokens;
+}
+
+int32_t parseNumber(const Token& t, int32_t lo, int32_t hi, const std::string& what) {
+    std::string_view s = t.text;
+    if (!s.empty() && s[0] == '+') s.remove_prefix(1);
+    int32_t v = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (t.quoted || s.empty() || ec != std::errc() || end != s.data() + s.size())
+        throw ParseFailure{what + " must be a number, not '" + t.text + "'"};
+    if (v < lo || v > hi) throw ParseFailure{format("%s must be %d..%d, not %d", what.c_str(), lo, hi, v)};
+    return v;
+}
+
+int32_t parseHex(const std::string& s, const std::string& what) {
+    int32_t v = 0;
+    for (char c : s) {
+        const int h = hexValue(c);
+        if (h < 0) throw ParseFailure{what + " must be hex digits, not '" + s + "'"};
+        v = v * 16 + h;
+    }
+    return v;
+}
+
+// "C-3", "F#1", "---" (0).
+int32_t parseNote(const std::string& s, const std::string& what) {
+    if (s == "---") return 0;
+    if (s.size() == 3 && s[2] >= '1' && s[2] <= '6') {
+        for (int i = 0; i < 12; ++i) {
+            if (s.compare(0, 2, kNoteNames[i]) == 0) {
+                const int32_t note = (s[2] - '1') * 12 + i + 1;
+                if (note <= 63) return note;
+            }
+        }
+    }
+    throw ParseFailure{what + " must be a note C-1..D-6 or ---, not '" + s + "'"};
+}
+
+// Three hex digits: command (0..maxCommand) and parameter byte.
+void parseCommand(const Token& t, int32_t maxCommand, int32_t& command, int32_t& parameter,
+                  const char* what) {
+    if (t.quoted || t.text.size() != 3)
+        throw ParseFailure{std::string(what) + " must be three hex digits (command, parameter), not '" +
+                           t.text + "'"};
+    command = parseHex(t.text.substr(0, 1), what);
+    parameter = parseHex(t.text.substr(1), what);
+    if (command > maxCommand)
+        throw ParseFailure{format("%s command must be 0..%X", what, unsigned(maxCommand))};
+}
+
+class Parser {
+public:
+    explicit Parser(SongFile& file) : file_(file), song_(file.song) {
+        file_ = SongFile{};
+        song_.version = 1;
+        song_.speedMultiplier = 1;
+        song_.instruments.resize(1);
+        file_.unusedBits.resize(1);
+    }
+
+    void line(int lineNumber, std::vector<Token> tokens) {
+        lineNumber_ = lineNumber;
+        tokens_ = std::move(tokens);
+        if (tokens_.empty()) return;
+        const std::string& key = tokens_[0].text;
+        if (!tokens_[0].quoted && !key.empty() && key[0] >= '0' && key[0] <= '9') return row();
+        if (tokens_[0].quoted) fail("expected a keyword, not a string");
+        if (key == "positions" || key == "track" || key == "instrument") {
+            closeSection();
+            sectionLine_ = lineNumber_;
+            if (key == "positions") {
+                expectCount(1);
+                once(key);
+                context_ = Context::Positions;
+            } else if (key == "track") {
+                startTrack();
+            } else {
+                startInstrument();
+            }
+            return;
+        }
+        if (header(key)) return;
+        if (context_ == Context::Instrument || context_ == Context::Playlist) {
+            if (instrumentField(key)) return;
+        }
+        fail("unknown keyword '" + key + "'" +
+             (context_ == Context::Instrument || context_ == Context::Playlist ? " in an instrument" : ""));
+    }
+
+    void finish() {
+        closeSection();
+        if (song_.tracks.empty()) throw ParseFailure{"the song has no tracks (at least track 0 is needed)"};
+        if (file_.omitTrack0 && !isEmpty(song_.tracks[0]))
+            throw ParseFailure{"track 0 is omitted but has steps"};
+        song_.highestTrack = int32_t(song_.tracks.size()) - 1;
+        song_.instrumentCount = int32_t(song_.instruments.size()) - 1;
+        song_.positionCount = int32_t(song_.positions.size());
+        song_.subsongCount = int32_t(song_.subsongs.size());
+    }
+
+private:
+    enum class Context { None, Positions, Track, Instrument, Playlist };
+
+    [[noreturn]] void fail(const std::string& message) { throw ParseFailure{message}; }
+
+    void expectCount(size_t n) {
+        if (tokens_.size() != n)
+            fail(format("'%s' takes %d value%s", tokens_[0].text.c_str(), int(n - 1), n == 2 ? "" : "s"));
+    }
+
+    int32_t number(size_t i, int32_t lo, int32_t hi, const std::string& what) {
+        return parseNumber(tokens_[i], lo, hi, what);
+    }
+
+    void once(const std::string& key) {
+        for (const std::string& seen : seen_) {
+            if (seen == key) fail("'" + key + "' given twice");
+        }
+        seen_.push_back(key);
+    }
+
+    // Checks what the section being left owes.
+    void closeSection() {
+        if (context_ == Context::Track && !trackEmpty_ &&
+            song_.tracks.back().size() != size_t(song_.trackLength))
+            throw ParseFailure{
+                format("track %d has %d rows, but track-length is %d", int(song_.tracks.size()) - 1,
+                       int(song_.tracks.back().size()), song_.trackLength),
+                sectionLine_};
+        context_ = Context::None;
+    }
+
+    bool header(const std::string& key) {
+        static constexpr const char* kKeys[] = {"title",    "revision",         "speed-multiplier",
+                                                "restart",  "track-length",     "track-0",
+                                                "subsongs", "unused-header-bit"};
+        if (std::find(std::begin(kKeys), std::end(kKeys), key) == std::end(kKeys)) return false;
+        closeSection();
+        if (key == "title") {
+            expectCount(2);
+            once(key);
+            if (!tokens_[1].quoted) fail("title must be a quoted string");
+            song_.title = tokens_[1].text;
+        } else if (key == "revision") {
+            expectCount(2);
+            once(key);
+            song_.version = number(1, 0, 1, "revision");
+        } else if (key == "speed-multiplier") {
+            expectCount(2);
+            once(key);
+            song_.speedMultiplier = number(1, 1, 4, "speed multiplier");
+        } else if (key == "restart") {
+            expectCount(2);
+            once(key);
+            song_.restartPosition = number(1, 0, 65535, "restart position");
+        } else if (key == "track-length") {
+            expectCount(2);
+            once(key);
+            if (!song_.tracks.empty()) fail("track-length must come before the first track");
+            song_.trackLength = number(1, 0, 255, "track length");
+        } else if (key == "track-0") {
+            expectCount(2);
+            once(key);
+            if (tokens_[1].text != "omitted" && tokens_[1].text != "stored")
+                fail("track-0 must be 'omitted' or 'stored'");
+            file_.omitTrack0 = tokens_[1].text == "omitted";
+        } else if (key == "subsongs") {
+            once(key);
+            if (tokens_.size() > 256) fail("at most 255 subsongs");
+            for (size_t i = 1; i < tokens_.size(); ++i)
+                song_.subsongs.push_back(number(i, 0, 65535, "subsong start"));
+        } else if (key == "unused-header-bit") {
+            expectCount(2);
+            once(key);
+            file_.unusedHeaderBit = uint8_t(number(1, 0, 1, "unused header bit"));
+        }
+        return true;
+    }
+
+    void startTrack() {
+        if (tokens_.size() != 2 && !(tokens_.size() == 3 && tokens_[2].text == "empty"))
+            fail("expected 'track N' or 'track N empty'");
+        const int32_t n = number(1, 0, 255, "track number");
+        if (size_t(n) != song_.tracks.size())
+            fail(format("track %d out of order: the next track must be %d", n, int(song_.tracks.size())));
+        if (!seenTrackLength()) fail("track-length must come before the first track");
+        trackEmpty_ = tokens_.size() == 3;
+        song_.tracks.emplace_back();
+        if (trackEmpty_) song_.tracks.back().resize(size_t(song_.trackLength));
+        context_ = Context::Track;
+    }
+
+    bool seenTrackLength() const {
+        for (const std::string& s : seen_) {
+            if (s == "track-length") return true;
+        }
+        return false;
+    }
+
+    void startInstrument() {
+        if (tokens_.size() != 3 || !tokens_[2].quoted) fail("expected 'instrument N \"name\"'");
+        const int32_t n = number(1, 1, 255, "instrument number");
+        if (size_t(n) != song_.instruments.size())
+            fail(format("instrument %d out of order: the next instrument must be %d", n,
+                        int(song_.instruments.size())));
+        song_.instruments.emplace_back();
+        song_.instruments.back().name = tokens_[2].text;
+        file_.unusedBits.emplace_back();
+        instrumentSeen_.clear();
+        context_ = Context::Instrument;
+    }
+
+    bool instrumentField(const std::string& key) {
+        ahx::Instrument& in = song_.instruments.back();
+        auto field = [&](size_t count) {
+            for (const std::string& s : instrumentSeen_) {
+                if (s == key)
+                    fail("'" + key + "' given twice in instrument " +
+                         std::to_string(song_.instruments.size() - 1));
+            }
+            instrumentSeen_.push_back(key);
+            expectCount(count);
+        };
+        if (key == "volume") {
+            field(2);
+            in.volume = number(1, 0, 255, "volume");
+        } else if (key == "wave-length") {
+            field(2);
+            in.waveLength = number(1, 0, 7, "wave length");
+        } else if (key == "attack") {
+            field(3);
+            in.attackFrames = number(1, 0, 255, "attack frames");
+            in.attackVolume = number(2, 0, 255, "attack volume");
+        } else if (key == "decay") {
+            field(3);
+            in.decayFrames = number(1, 0, 255, "decay frames");
+            in.decayVolume = number(2, 0, 255, "decay volume");
+        } else if (key == "sustain") {
+            field(2);
+            in.sustainFrames = number(1, 0, 255, "sustain frames");
+        } else if (key == "release") {
+            field(3);
+            in.releaseFrames = number(1, 0, 255, "release frames");
+            in.releaseVolume = number(2, 0, 255, "release volume");
+        } else if (key == "filter") {
+            field(4);
+            in.filterLowerLimit = number(1, 0, 127, "filter lower limit");
+            in.filterUpperLimit = number(2, 0, 63, "filter upper limit");
+            in.filterSpeed = number(3, 0, 63, "filter speed");
+        } else if (key == "square") {
+            field(4);
+            in.squareLowerLimit = number(1, 0, 255, "square lower limit");
+            in.squareUpperLimit = number(2, 0, 255, "square upper limit");
+            in.squareSpeed = number(3, 0, 255, "square speed");
+        } else if (key == "vibrato") {
+            field(4);
+            in.vibratoDelay = number(1, 0, 255, "vibrato delay");
+            in.vibratoDepth = number(2, 0, 15, "vibrato depth");
+            in.vibratoSpeed = number(3, 0, 255, "vibrato speed");
+        } else if (key == "hard-cut") {
+            if (tokens_.size() == 3 && tokens_[2].text == "release") {
+                field(3);
+                in.hardCutRelease = 1;
+            } else {
+                field(2);
+            }
+            in.hardCutReleaseFrames = number(1, 0, 7, "hard-cut frames");
+        } else if (key == "unused-bytes") {
+            field(4);
+            for (size_t i = 0; i < 3; ++i) {
+                if (tokens_[i + 1].text.size() != 2) fail("unused bytes are two hex digits each");
+                file_.unusedBits.back().bytes[i] = uint8_t(parseHex(tokens_[i + 1].text, "unused byte"));
+            }
+        } else if (key == "unused-filter-bits") {
+            field(2);
+            file_.unusedBits.back().filterUpperHighBits = uint8_t(number(1, 0, 3, "unused filter bits"));
+        } else if (key == "playlist") {
+            field(2);
+            in.playlistSpeed = number(1, 0, 255, "playlist speed");
+            context_ = Context::Playlist;
+        } else {
+            return false;
+        }
+        return true;
+    }
+
+    void rowIndex(size_t expected) {
+        const int32_t index = number(0, 0, 4095, "row index");
+        if (size_t(index) != expected) fail(format("row %d where row %d was expected", index, int(expected)));
+    }
+
+    void row() {
+        for (const Token& t : tokens_) {
+            if (t.quoted) fail("rows hold no strings");
+        }
+        switch (context_) {
+            case Context::Positions:
+                return positionRow();
+            case Context::Track:
+                return trackRow();
+            case Context::Playlist:
+                return playlistRow();
+            case Context::Instrument:
+                fail("instrument rows must follow a 'playlist' line");
+            case Context::None:
+                break;
+        }
+        fail("a row outside positions, a track or a playlist");
+    }
+
+    void positionRow() {
+        if (tokens_.size() != 9) fail("a position is an index and four pairs of track and transpose");
+        rowIndex(song_.positions.size());
+        if (song_.positions.size() >= 4095) fail("at most 4095 positions");
+        ahx::Position p;
+        for (int k = 0; k < ahx::kChannels; ++k) {
+            p.track[k] = number(size_t(1 + 2 * k), 0, 255, format("channel %d track", k));
+            p.transpose[k] = number(size_t(2 + 2 * k), -128, 127, format("channel %d transpose", k));
+        }
+        song_.positions.push_back(p);
+    }
+
+    void trackRow() {
+        std::vector<ahx::Step>& track = song_.tracks.back();
+        if (trackEmpty_) fail("an empty track has no rows");
+        if (tokens_.size() != 4) fail("a step is an index, a note, an instrument and a command");
+        rowIndex(track.size());
+        if (track.size() >= size_t(song_.trackLength))
+            fail(format("track %d has more than track-length (%d) rows", int(song_.tracks.size()) - 1,
+                        song_.trackLength));
+        ahx::Step s;
+        s.note = parseNote(tokens_[1].text, "note");
+        s.instrument = tokens_[2].text == "--" ? 0 : number(2, 0, 63, "instrument");
+        parseCommand(tokens_[3], 15, s.command, s.parameter, "step command");
+        track.push_back(s);
+    }
+
+    void playlistRow() {
+        ahx::Instrument& in = song_.instruments.back();
+        if (tokens_.size() != 5) fail("a playlist row is an index, a waveform, a note and two commands");
+        rowIndex(in.playlist.size());
+        if (in.playlist.size() >= 255) fail("at most 255 playlist rows");
+        ahx::PlaylistEntry e;
+        const std::string& wave = tokens_[1].text;
+        e.waveform = -1;
+        for (int i = 0; i < 5; ++i) {
+            if (wave == kWaveNames[i]) e.waveform = i;
+        }
+        if (e.waveform < 0) e.waveform = number(1, 0, 7, "waveform (---, tri, saw, sqr, noi or 0..7)");
+        const std::string& note = tokens_[2].text;
+        if (note == "---") {
+            e.note = 0;
+        } else if (note[0] == '=') {
+            e.fixedNote = 1;
+            e.note = parseNote(note.substr(1), "fixed note");
+        } else if (note[0] == '+') {
+            e.note = number(2, 0, 62, "relative note") + 1;
+        } else {
+            fail("playlist note must be ---, +N or =NOTE, not '" + note + "'");
+        }
+        parseCommand(tokens_[3], 7, e.commands[0], e.parameters[0], "first playlist command");
+        parseCommand(tokens_[4], 7, e.commands[1], e.parameters[1], "second playlist command");
+        in.playlist.push_back(e);
+        in.playlistLength = int32_t(in.playlist.size());
+    }
+
+    SongFile& file_;
+    ahx::Song& song_;
+    std::vector<Token> tokens_;
+    Context context_ = Context::None;
+    int lineNumber_ = 0;
+    int sectionLine_ = 0;
+    bool trackEmpty_ = false;
+    std::vector<std::string> seen_;
+    std::vector<std::string> instrumentSeen_;
+};
+
+}  // namespace
+
+std::string describeSongTextError(std::string_view fileName, const SongTextError& error) {
+    std::string out(fileName);
+    if (error.line > 0) out += ":" + std::to_string(error.line);
+    return out + ": " + error.message;
+}
+
+std::string printSongText(const SongFile& file) {
+    const ahx::Song& s = file.song;
+    std::string out;
+    out += "title " + quoted(s.title) + "\n";
+    out += format("revision %d\n", s.version);
+    out += format("speed-multiplier %d\n", s.speedMultiplier);
+    out += format("restart %d\n", s.restartPosition);
+    out += format("track-length %d\n", s.trackLength);
+    out += file.omitTrack0 ? "track-0 omitted\n" : "track-0 stored\n";
+    if (!s.subsongs.empty()) {
+        out += "subsongs";
+        for (int32_t start : s.subsongs) out += format(" %d", start);
+        out += "\n";
+    }
+    if (file.unusedHeaderBit) out += "unused-header-bit 1\n";
+
+    out += "\npositions\n";
+    for (size_t i = 0; i < s.positions.size(); ++i) {
+        const ahx::Position& p = s.positions[i];
+        out += format("    %4d", int(i));
+        for (int k = 0; k < ahx::kChannels; ++k) out += format("  %3d %+4d", p.track[k], p.transpose[k]);
+        out += "\n";
+    }
+
+    for (size_t t = 0; t < s.tracks.size(); ++t) {
+        if (isEmpty(s.tracks[t])) {
+            out += format("\ntrack %d empty\n", int(t));
+            continue;
+        }
+        out += format("\ntrack %d\n", int(t));
+        for (size_t i = 0; i < s.tracks[t].size(); ++i) {
+            const ahx::Step& st = s.tracks[t][i];
+            const std::string instrument = st.instrument ? format("%02d", st.instrument) : "--";
+            out += format("    %3d %s %s %X%02X\n", int(i), noteName(st.note).c_str(), instrument.c_str(),
+                          unsigned(st.command), unsigned(st.parameter));
+        }
+    }
+
+    for (size_t i = 1; i < s.instruments.size(); ++i) {
+        const ahx::Instrument& in = s.instruments[i];
+        const InstrumentUnusedBits& unused = file.unusedBits[i];
+        out += format("\ninstrument %d ", int(i)) + quoted(in.name) + "\n";
+        out += format("    volume %d\n", in.volume);
+        out += format("    wave-length %d\n", in.waveLength);
+        out += format("    attack %d %d\n", in.attackFrames, in.attackVolume);
+        out += format("    decay %d %d\n", in.decayFrames, in.decayVolume);
+        out += format("    sustain %d\n", in.sustainFrames);
+        out += format("    release %d %d\n", in.releaseFrames, in.releaseVolume);
+        out += format("    filter %d %d %d\n", in.filterLowerLimit, in.filterUpperLimit, in.filterSpeed);
+        out += format("    square %d %d %d\n", in.squareLowerLimit, in.squareUpperLimit, in.squareSpeed);
+        out += format("    vibrato %d %d %d\n", in.vibratoDelay, in.vibratoDepth, in.vibratoSpeed);
+        out += format("    hard-cut %d%s\n", in.hardCutReleaseFrames, in.hardCutRelease ? " release" : "");
+        if (unused.bytes[0] || unused.bytes[1] || unused.bytes[2])
+            out += format("    unused-bytes %02X %02X %02X\n", unsigned(unused.bytes[0]),
+                          unsigned(unused.bytes[1]), unsigned(unused.bytes[2]));
+        if (unused.filterUpperHighBits)
+            out += format("    unused-filter-bits %d\n", int(unused.filterUpperHighBits));
+        out += format("    playlist %d\n", in.playlistSpeed);
+        for (size_t r = 0; r < in.playlist.size(); ++r) {
+            const ahx::PlaylistEntry& e = in.playlist[r];
+            const std::string wave = e.waveform < 5 ? kWaveNames[e.waveform] : format("%d", e.waveform);
+            out += format("        %3d %-3s %-4s %X%02X %X%02X\n", int(r), wave.c_str(),
+                          playlistNote(e).c_str(), unsigned(e.commands[0]), unsigned(e.parameters[0]),
+                          unsigned(e.commands[1]), unsigned(e.parameters[1]));
+        }
+    }
+    return out;
+}
+
+bool parseSongText(std::string_view text, SongFile& file, SongTextError& error) {
+    Parser parser(file);
+    int lineNumber = 0;
+    try {
+        while (!text.empty()) {
+            ++lineNumber;
+            const size_t end = text.find('\n');
+            const std::string_view line = text.substr(0, end);
+            text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+            parser.line(lineNumber, tokenize(line));
+        }
+        lineNumber = 0;
+        parser.finish();
+    } catch (const ParseFailure& failure) {
+        error = {failure.line >= 0 ? failure.line : lineNumber, failure.message};
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tools

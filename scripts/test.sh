@@ -29,7 +29,7 @@ ctest --preset native -j "$JOBS"
 
 step "ThreadSanitizer build of the threaded audio path"
 cmake --preset native-tsan >/dev/null
-cmake --build --preset native-tsan -j "$JOBS"
+cmake --build --preset native-tsan -j "$JOBS" --target audio_device_test platform_winmm_test
 step "ThreadSanitizer tests"
 ctest --preset native-tsan -j "$JOBS" --no-tests=ignore
 

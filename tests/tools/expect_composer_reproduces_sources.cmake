@@ -1,0 +1,22 @@
+# Runs the composer into an empty folder and checks that it writes the ten
+# song sources and the title list exactly as they are kept in the tree.
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+execute_process(COMMAND ${PYTHON} ${SONGS_DIR}/compose.py ${WORK_DIR} RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "compose.py failed with ${result}")
+endif()
+file(GLOB written RELATIVE ${WORK_DIR} ${WORK_DIR}/*)
+file(GLOB kept RELATIVE ${SONGS_DIR} ${SONGS_DIR}/*.ahxt ${SONGS_DIR}/titles.txt)
+list(SORT written)
+list(SORT kept)
+if(NOT written STREQUAL kept)
+  message(FATAL_ERROR "compose.py wrote '${written}', the tree keeps '${kept}'")
+endif()
+foreach(name IN LISTS written)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${WORK_DIR}/${name} ${SONGS_DIR}/${name}
+    RESULT_VARIABLE different)
+  if(different)
+    message(FATAL_ERROR "${name} differs from what compose.py writes; run resources/songs/compose.py")
+  endif()
+endforeach()

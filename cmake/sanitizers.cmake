@@ -11,3 +11,7 @@ if(VELTRANE_TSAN)
   add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
   add_link_options(-fsanitize=thread)
 endif()
+if(VELTRANE_FUZZ)
+  # Coverage feedback from the code under test, not only from the fuzz targets.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

@@ -2,7 +2,7 @@
 # Sets up a Debian 12 machine, builds every target and runs every test:
 # native under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded
 # audio path under ThreadSanitizer, the Windows build under Wine, and the
-# song loader's fuzzer for a bounded time.
+# song loader's and player's fuzzers for a bounded time each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -43,14 +43,19 @@ cmake --build --preset windows -j "$JOBS"
 step "Windows tests under Wine"
 ctest --preset windows -j "$JOBS"
 
-step "fuzzing the song loader for ${FUZZ_SECONDS} s"
+step "fuzz build (clang, libFuzzer)"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$JOBS" --target load_song_fuzzer
-corpus="build/fuzz/corpus"
-mkdir -p "$corpus"
-build/fuzz/fuzz/load_song_fuzzer -max_total_time="$FUZZ_SECONDS" -dict=fuzz/ahx.dict \
-  -print_final_stats=1 "$corpus" fuzz/seeds 2>build/fuzz/fuzz.log || { tail -50 build/fuzz/fuzz.log; exit 1; }
-grep -E '^stat::number_of_executed_units' build/fuzz/fuzz.log || true
+cmake --build --preset fuzz -j "$JOBS" --target load_song_fuzzer play_song_fuzzer
+for fuzzer in load_song_fuzzer play_song_fuzzer; do
+  step "fuzzing: ${fuzzer} for ${FUZZ_SECONDS} s"
+  corpus="build/fuzz/corpus/${fuzzer}"
+  log="build/fuzz/${fuzzer}.log"
+  mkdir -p "$corpus"
+  # New inputs go to the first folder; the seeds and the ten tunes start it off.
+  build/fuzz/fuzz/$fuzzer -max_total_time="$FUZZ_SECONDS" -dict=fuzz/ahx.dict -print_final_stats=1 \
+    -artifact_prefix=build/fuzz/ "$corpus" fuzz/seeds resources/songs 2>"$log" || { tail -50 "$log"; exit 1; }
+  grep -E '^stat::number_of_executed_units' "$log" || true
+done
 
 echo
 echo "== all builds and tests passed"

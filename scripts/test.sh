@@ -21,17 +21,34 @@ fi
 
 step() { echo; echo "== $*"; }
 
+# Runs ctest and adds its counts to the totals printed at the end.
+passed=0
+failed=0
+run_ctest() {
+  local log
+  log=$(mktemp)
+  ctest "$@" | tee "$log"
+  local total
+  total=$(sed -nE 's/^[0-9]+% tests passed, ([0-9]+) tests failed out of ([0-9]+)$/\1 \2/p' "$log" | tail -1)
+  rm -f "$log"
+  if [ -n "$total" ]; then
+    set -- $total
+    failed=$((failed + $1))
+    passed=$((passed + $2 - $1))
+  fi
+}
+
 step "native build (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$JOBS"
 step "native tests"
-ctest --preset native -j "$JOBS"
+run_ctest --preset native -j "$JOBS"
 
 step "ThreadSanitizer build of the threaded audio path"
 cmake --preset native-tsan >/dev/null
 cmake --build --preset native-tsan -j "$JOBS" --target audio_device_test platform_winmm_test
 step "ThreadSanitizer tests"
-ctest --preset native-tsan -j "$JOBS" --no-tests=ignore
+run_ctest --preset native-tsan -j "$JOBS" --no-tests=ignore
 
 step "release build (tools and benchmarks)"
 cmake --preset native-release >/dev/null
@@ -41,7 +58,7 @@ step "Windows build (MinGW-w64)"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$JOBS"
 step "Windows tests under Wine"
-ctest --preset windows -j "$JOBS"
+run_ctest --preset windows -j "$JOBS"
 
 step "fuzz build (clang, libFuzzer)"
 cmake --preset fuzz >/dev/null
@@ -59,3 +76,4 @@ done
 
 echo
 echo "== all builds and tests passed"
+echo "tests: ${passed} passed, ${failed} failed"

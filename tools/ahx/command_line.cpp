@@ -37,6 +37,28 @@ bool matchOption(Args args, size_t& i, std::string_view name, std::string_view& 
     return false;
 }
 
+std::optional<int> parseInputAndOutput(std::string_view command, std::string_view help, Args args,
+                                       std::string_view inputName, std::string& input, std::string& output) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string_view value;
+        bool missing = false;
+        if (isHelp(args[i])) {
+            std::fwrite(help.data(), 1, help.size(), stdout);
+            return kExitOk;
+        }
+        if (matchOption(args, i, "-o", value, missing)) {
+            if (missing) return usageError(command, help, "-o needs a file name");
+            output = value;
+        } else if (isOption(args[i]) || !input.empty()) {
+            return usageError(command, help, "unexpected argument '" + std::string(args[i]) + "'");
+        } else {
+            input = args[i];
+        }
+    }
+    if (input.empty()) return usageError(command, help, "no " + std::string(inputName) + " given");
+    return std::nullopt;
+}
+
 std::optional<int64_t> parseInteger(std::string_view text, int64_t min, int64_t max) {
     int64_t v = 0;
     const char* end = text.data() + text.size();

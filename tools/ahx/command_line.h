@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "tools/ahx/commands.h"
@@ -25,6 +26,13 @@ bool matchOption(Args args, size_t& i, std::string_view name, std::string_view& 
 // Whole-text decimal numbers within [min, max]; anything else is nullopt.
 std::optional<int64_t> parseInteger(std::string_view text, int64_t min, int64_t max);
 std::optional<double> parseNumber(std::string_view text, double min, double max);
+
+// The arguments of a command that takes one input file and `-o OUTPUT`:
+// answers nullopt when they were read, else the exit code to leave with
+// (help printed, or a usage error reported). `inputName` names the input
+// in the message when it is missing.
+std::optional<int> parseInputAndOutput(std::string_view command, std::string_view help, Args args,
+                                       std::string_view inputName, std::string& input, std::string& output);
 
 // Prints "ahx COMMAND: MESSAGE" and the command's help to stderr; answers kExitUsage.
 int usageError(std::string_view command, std::string_view help, std::string_view message);

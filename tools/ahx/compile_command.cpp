@@ -20,23 +20,7 @@ constexpr std::string_view kHelp =
 
 int runCompile(Args args) {
     std::string source, output;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string_view value;
-        bool missing = false;
-        if (isHelp(args[i])) {
-            std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
-            return kExitOk;
-        }
-        if (matchOption(args, i, "-o", value, missing)) {
-            if (missing) return usageError("compile", kHelp, "-o needs a file name");
-            output = value;
-        } else if (isOption(args[i]) || !source.empty()) {
-            return usageError("compile", kHelp, "unexpected argument '" + std::string(args[i]) + "'");
-        } else {
-            source = args[i];
-        }
-    }
-    if (source.empty()) return usageError("compile", kHelp, "no source file given");
+    if (auto done = parseInputAndOutput("compile", kHelp, args, "source file", source, output)) return *done;
     if (output.empty()) return usageError("compile", kHelp, "no output file given (-o SONG.ahx)");
 
     std::ifstream in(source, std::ios::binary);

@@ -22,23 +22,7 @@ constexpr std::string_view kHelp =
 
 int runDecompile(Args args) {
     std::string song, output;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string_view value;
-        bool missing = false;
-        if (isHelp(args[i])) {
-            std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
-            return kExitOk;
-        }
-        if (matchOption(args, i, "-o", value, missing)) {
-            if (missing) return usageError("decompile", kHelp, "-o needs a file name");
-            output = value;
-        } else if (isOption(args[i]) || !song.empty()) {
-            return usageError("decompile", kHelp, "unexpected argument '" + std::string(args[i]) + "'");
-        } else {
-            song = args[i];
-        }
-    }
-    if (song.empty()) return usageError("decompile", kHelp, "no song file given");
+    if (auto done = parseInputAndOutput("decompile", kHelp, args, "song file", song, output)) return *done;
 
     std::ifstream in(song, std::ios::binary);
     if (!in) {

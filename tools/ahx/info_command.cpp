@@ -70,16 +70,7 @@ std::string describeLength(const ahx::Song& song, const ahx::WaveTables& tables,
 
 int runInfo(Args args) {
     SongArgument songArgument;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (isHelp(args[i])) {
-            std::fputs(std::string(kHelp).c_str(), stdout);
-            return kExitOk;
-        }
-        if (!songArgument.accept(args, i)) {
-            return usageError("info", kHelp, "unexpected argument '" + std::string(args[i]) + "'");
-        }
-    }
-    if (!songArgument.given()) return usageError("info", kHelp, "no SONG given");
+    if (auto done = parseSongOnly("info", kHelp, args, songArgument)) return *done;
 
     auto song = std::make_unique<ahx::Song>();
     if (!songArgument.load("info", *song)) return kExitBadInput;

@@ -181,16 +181,7 @@ private:
 
 int runPlay(Args args) {
     SongArgument songArgument;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (isHelp(args[i])) {
-            std::fputs(std::string(kHelp).c_str(), stdout);
-            return kExitOk;
-        }
-        if (!songArgument.accept(args, i)) {
-            return usageError("play", kHelp, "unexpected argument '" + std::string(args[i]) + "'");
-        }
-    }
-    if (!songArgument.given()) return usageError("play", kHelp, "no song given");
+    if (auto done = parseSongOnly("play", kHelp, args, songArgument)) return *done;
 
     auto tables = std::make_unique<ahx::WaveTables>();
     auto player = std::make_unique<ahx::Player>();

@@ -91,4 +91,19 @@ bool SongArgument::load(std::string_view command, ahx::Song& song) {
     return true;
 }
 
+std::optional<int> parseSongOnly(std::string_view command, std::string_view help, Args args,
+                                 SongArgument& song) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (isHelp(args[i])) {
+            std::fwrite(help.data(), 1, help.size(), stdout);
+            return kExitOk;
+        }
+        if (!song.accept(args, i)) {
+            return usageError(command, help, "unexpected argument '" + std::string(args[i]) + "'");
+        }
+    }
+    if (!song.given()) return usageError(command, help, "no SONG given");
+    return std::nullopt;
+}
+
 }  // namespace tools

@@ -2,6 +2,7 @@
 // loaded in one place, so every command names and rejects songs alike.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,5 +31,11 @@ private:
     std::string path_;
     std::string track_;
 };
+
+// The arguments of a command that takes the song and nothing else: answers
+// nullopt when the song was given, else the exit code to leave with (help
+// printed, or a usage error reported).
+std::optional<int> parseSongOnly(std::string_view command, std::string_view help, Args args,
+                                 SongArgument& song);
 
 }  // namespace tools

@@ -62,6 +62,13 @@ void Player::bindWaveTables(const WaveTables* tables) {
     noisePointer = unfiltered + kNoiseWaveOffset;
 }
 
+int Player::loadSong(const uint8_t* data, int32_t size) {
+    // The voices point into the song's instruments and playlists, which the
+    // load is about to free.
+    for (Voice& voice : voices) voice.resetVoice();
+    return ahx::loadSong(song, data, size);
+}
+
 int Player::startSubsong(int32_t n) {
     if (n < 0 || n > song.subsongCount || size_t(n) > song.subsongs.size()) return 0;
     storePosition(n == 0 ? 0 : song.subsongs[size_t(n) - 1]);

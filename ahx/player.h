@@ -118,6 +118,10 @@ public:
 
     // Uses `tables`, or generates and owns a bank of its own when given null.
     void bindWaveTables(const WaveTables* tables);
+    // Replaces the song with the one in data[0..size); answers 1 when it
+    // loaded, 0 when it was rejected (the song is then empty). Either way every
+    // voice is left silent and refers to nothing of the previous song.
+    int loadSong(const uint8_t* data, int32_t size);
     // 0 is the main song, k (1..subsongCount) starts at subsongs[k - 1].
     // Answers 0 and changes nothing when n is out of range.
     int startSubsong(int32_t n);

@@ -2,12 +2,13 @@
 
 namespace app {
 
-// The titles come from resources/songs/titles.txt, one line per track, turned
-// into string literals by the build.
+// Both arrays are generated from the track table, resources/songs/tracks.txt.
 const char* const trackTitles[trackCount] = {
 #include "track_titles.inc"
 };
 
-const int32_t trackResourceIds[trackCount] = {126, 127, 128, 129, 130, 131, 132, 136, 137, 139};
+const int32_t trackResourceIds[trackCount] = {
+#include "track_resource_ids.inc"
+};
 
 }  // namespace app

@@ -1,5 +1,5 @@
 # Runs the composer into an empty folder and checks that it writes the ten
-# song sources and the title list exactly as they are kept in the tree.
+# song sources and the track table exactly as they are kept in the tree.
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 execute_process(COMMAND ${PYTHON} ${SONGS_DIR}/compose.py ${WORK_DIR} RESULT_VARIABLE result OUTPUT_QUIET)
@@ -7,7 +7,7 @@ if(NOT result EQUAL 0)
   message(FATAL_ERROR "compose.py failed with ${result}")
 endif()
 file(GLOB written RELATIVE ${WORK_DIR} ${WORK_DIR}/*)
-file(GLOB kept RELATIVE ${SONGS_DIR} ${SONGS_DIR}/*.ahxt ${SONGS_DIR}/titles.txt)
+file(GLOB kept RELATIVE ${SONGS_DIR} ${SONGS_DIR}/*.ahxt ${SONGS_DIR}/tracks.txt)
 list(SORT written)
 list(SORT kept)
 if(NOT written STREQUAL kept)

@@ -33,10 +33,15 @@ std::vector<uint8_t> readBytes(const std::string& path) {
     return {text.begin(), text.end()};
 }
 
+// The third column of the track table, in disk order.
 std::vector<std::string> titles() {
     std::vector<std::string> lines;
-    std::ifstream in(std::string(SONGS_DIR) + "/titles.txt");
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::ifstream in(std::string(SONGS_DIR) + "/tracks.txt");
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        size_t tab = line.rfind('\t');
+        lines.push_back(tab == std::string::npos ? line : line.substr(tab + 1));
+    }
     return lines;
 }
 

@@ -10,6 +10,7 @@ packages=(
   zlib1g-dev libsndfile1-dev libasound2-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth
+  xdotool imagemagick x11-utils x11-xserver-utils fonts-liberation
   python3 python3-pil
 )
 

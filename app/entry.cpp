@@ -1,0 +1,82 @@
+#include "app/entry.h"
+
+#include <mmsystem.h>
+
+#include "app/main_window_proc.h"
+#include "app/shared_state.h"
+#include "app/skin_window.h"
+#include "app/track_control.h"
+#include "app/track_list.h"
+#include "app/wave_out_track_output.h"
+#include "render/frame_renderer.h"
+
+namespace app {
+
+// Defined together so that they are made in this order.
+ahx::WaveTables sharedWaveTables;
+ahx::Player mainPlayer;
+audio::WaveOutDevice outputDevice;
+
+HWND mainWindow = nullptr;
+HDC mainDC = nullptr;
+HGLRC glContext = nullptr;
+
+namespace {
+
+constexpr int32_t kWindowSize = 256;
+
+WaveOutTrackOutput deviceOutput{outputDevice};
+
+// Every pending message, the quit message included; input therefore changes
+// the shared state between frames, never during one.
+void drainMessages() {
+    MSG message;
+    while (PeekMessageA(&message, mainWindow, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) quitRequested = true;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+}  // namespace
+
+int runMusicdisk() {
+    playback = Playback{&mainPlayer, &sharedWaveTables, &deviceOutput, findSongResource};
+
+    windowWidth = kWindowSize;
+    windowHeight = kWindowSize;
+    mainWindow = createGLWindow(mainWindowProc, kWindowSize, kWindowSize, &mainDC, &glContext);
+    if (mainWindow == nullptr) return 1;
+    render::initScene();
+
+    SkinWindow skin;
+    if (!skin.loadRegion(kSkinRegionId)) {
+        showSetupError("Unable to retrieve the skin.");
+        DestroyWindow(mainWindow);
+        return 1;
+    }
+    if (skin.attach(mainWindow)) InvalidateRect(mainWindow, nullptr, TRUE);
+
+    // The tune is already playing when the window appears.
+    currentTrack = 0;
+    startTrack(trackResourceIds[0]);
+    ShowWindow(mainWindow, SW_SHOW);
+
+    quitRequested = false;
+    // The first frame lasts no time at all, rather than the whole uptime of
+    // the timer.
+    nowMs = timeGetTime();
+    while (!quitRequested) {
+        beginFrame(timeGetTime());
+        render::renderFrame();
+        SwapBuffers(mainDC);
+        drainMessages();
+    }
+
+    outputDevice.stop();
+    outputDevice.stopThread();
+    DestroyWindow(mainWindow);
+    return 0;
+}
+
+}  // namespace app

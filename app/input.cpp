@@ -1,0 +1,83 @@
+#include "app/input.h"
+
+#include "app/shared_state.h"
+#include "app/track_control.h"
+
+namespace app {
+
+namespace {
+
+bool inside(int32_t v, int32_t lowExclusive, int32_t highExclusive) {
+    return v > lowExclusive && v < highExclusive;
+}
+
+// A track change resets the title's flight after the change itself.
+void changeTrack(void (*step)()) {
+    step();
+    titleZoom = 0.0f;
+}
+
+bool requestQuit() {
+    quitRequested = true;
+    return true;
+}
+
+}  // namespace
+
+Zone zoneAt(int32_t x, int32_t y) {
+    if (inside(y, 40, 72)) {
+        if (inside(x, 80, 106)) return Zone::previous;
+        if (inside(x, 107, 138)) return Zone::pause;
+        if (inside(x, 139, 171)) return Zone::resume;
+        if (inside(x, 172, 206)) return Zone::next;
+    }
+    if (inside(x, 32, 41) && inside(y, 58, 67)) return Zone::close;
+    return Zone::none;
+}
+
+void mouseMoved(int32_t x, int32_t y) {
+    prevMouseX = mouseX;
+    prevMouseY = mouseY;
+    mouseX = x;
+    mouseY = y;
+}
+
+bool leftButtonDown(int32_t x, int32_t y) {
+    mouseMoved(x, y);
+    switch (zoneAt(mouseX, mouseY)) {
+        case Zone::previous:
+            changeTrack(previousTrack);
+            return false;
+        case Zone::pause:
+            playback.output->pause();
+            return false;
+        case Zone::resume:
+            playback.output->resume();
+            return false;
+        case Zone::next:
+            changeTrack(nextTrack);
+            return false;
+        case Zone::close:
+            return requestQuit();
+        case Zone::none:
+            return false;
+    }
+    return false;
+}
+
+bool keyDown(uint32_t virtualKey) {
+    switch (virtualKey) {
+        case kKeyEscape:
+            return requestQuit();
+        case kKeyUp:
+            changeTrack(previousTrack);
+            return false;
+        case kKeyDown:
+            changeTrack(nextTrack);
+            return false;
+        default:
+            return false;
+    }
+}
+
+}  // namespace app

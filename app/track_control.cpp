@@ -1,0 +1,57 @@
+#include "app/track_control.h"
+
+#include "app/shared_state.h"
+#include "app/track_list.h"
+
+namespace app {
+
+namespace {
+
+constexpr int32_t kSampleRate = 44100;
+constexpr int32_t kBitsPerSample = 16;
+constexpr int32_t kFramesPerBlock = 2;
+constexpr int32_t kBlockCount = 16;
+constexpr float kGain = 1.0f;
+
+void changeToCurrentTrack() {
+    int32_t resourceId = trackResourceIds[currentTrack];
+    if (resourceId == -1) return;
+    playback.output->stop();
+    playback.output->stopThread();
+    playback.output->release();
+    startTrack(resourceId);
+}
+
+}  // namespace
+
+Playback playback;
+
+resources::ResourceData findSongResource(int32_t resourceId) {
+    return resources::findProgramResource("AHX", resourceId);
+}
+
+int startTrack(int32_t resourceId) {
+    ahx::Player& player = *playback.player;
+    player.bindWaveTables(playback.waveTables);
+    resources::ResourceData song = playback.findSong(resourceId);
+    // The player must not be ticked on a song that failed to load.
+    if (player.loadSong(song.bytes, int32_t(song.size)) == 0) return 0;
+    player.startSubsong(0);
+    playback.output->open(kSampleRate, kBitsPerSample, kFramesPerBlock, kBlockCount, kGain);
+    playback.output->startThread();
+    playback.output->play(&player);
+    return 0;
+}
+
+void nextTrack() {
+    currentTrack = (currentTrack + 1) % trackCount;
+    changeToCurrentTrack();
+}
+
+void previousTrack() {
+    currentTrack -= 1;
+    if (currentTrack < 0) currentTrack = trackCount - 1;
+    changeToCurrentTrack();
+}
+
+}  // namespace app

@@ -1,0 +1,62 @@
+#pragma once
+
+// Starting a track and stepping through the track list. A track change is
+// one synchronous sequence on the user-interface thread: the output stops,
+// its playback thread ends, the device is released, and only then is the
+// player touched and everything rebuilt for the new song.
+
+#include <cstdint>
+
+#include "ahx/player.h"
+#include "ahx/wave_tables.h"
+#include "resources/program_resources.h"
+
+namespace app {
+
+// What track control and the pause and resume zones ask of the sound
+// output. The Windows program's is the waveOut device; tests record calls.
+class TrackOutput {
+public:
+    virtual ~TrackOutput() = default;
+    virtual int open(int32_t sampleRate, int32_t bitsPerSample, int32_t framesPerBlock, int32_t blockCount,
+                     float gain) = 0;
+    virtual int startThread() = 0;
+    virtual int play(ahx::Player* player) = 0;
+    virtual int stop() = 0;
+    virtual int stopThread() = 0;
+    virtual int release() = 0;
+    virtual int pause() = 0;
+    virtual int resume() = 0;
+};
+
+// Where a track's song bytes come from: the program's "AHX" resources.
+using SongLookup = resources::ResourceData (*)(int32_t resourceId);
+
+// The "AHX" resource of that id in the program's own resources.
+resources::ResourceData findSongResource(int32_t resourceId);
+
+// The pieces a track start works on. A shell binds its player, bank and
+// output here before the first track starts.
+struct Playback {
+    ahx::Player* player = nullptr;
+    const ahx::WaveTables* waveTables = nullptr;
+    TrackOutput* output = nullptr;
+    SongLookup findSong = findSongResource;
+};
+
+extern Playback playback;
+
+// Loads the song of that resource into the player, starts its subsong 0 and
+// streams it: 44100 Hz, 16 bits, blocks of two replay frames (40 ms), 16
+// blocks. A song that is missing or that the loader rejects starts neither
+// the player nor the output: the program goes on in silence, and the next
+// track change works as usual. Always answers 0.
+int startTrack(int32_t resourceId);
+
+// Select the following (preceding) track, wrapping around the list, and
+// play it. An entry with resource id -1 is selected but not played: the
+// song that was playing goes on.
+void nextTrack();
+void previousTrack();
+
+}  // namespace app

@@ -1,0 +1,30 @@
+#pragma once
+
+// Track control's output seam, played by the waveOut streaming device.
+
+#include "app/track_control.h"
+#include "audio/wave_out_device.h"
+
+namespace app {
+
+class WaveOutTrackOutput final : public TrackOutput {
+public:
+    explicit WaveOutTrackOutput(audio::WaveOutDevice& device) : device_(device) {}
+
+    int open(int32_t sampleRate, int32_t bitsPerSample, int32_t framesPerBlock, int32_t blockCount,
+             float gain) override {
+        return device_.open(sampleRate, bitsPerSample, framesPerBlock, blockCount, gain);
+    }
+    int startThread() override { return device_.startThread(); }
+    int play(ahx::Player* player) override { return device_.play(player); }
+    int stop() override { return device_.stop(); }
+    int stopThread() override { return device_.stopThread(); }
+    int release() override { return device_.release(); }
+    int pause() override { return device_.pause(); }
+    int resume() override { return device_.resume(); }
+
+private:
+    audio::WaveOutDevice& device_;
+};
+
+}  // namespace app

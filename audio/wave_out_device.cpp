@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "audio/sample_conversion.h"
+#include "audio/thread_name.h"
 
 namespace audio {
 
@@ -122,6 +123,7 @@ void WaveOutDevice::unwindOpen(int32_t taken) {
 void WaveOutDevice::playbackThread(void* param) {
     auto* device = static_cast<WaveOutDevice*>(param);
     playbackThreads.fetch_add(1);
+    nameCurrentThread(kPlaybackThreadName);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
     while (device->stopRequest.load() == 0) {
         if (device->playing.load() != 0) device->refill();

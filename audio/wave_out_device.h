@@ -12,6 +12,8 @@
 namespace audio {
 
 inline constexpr int32_t MAX_BLOCKS = 32;
+// What the playback thread is called in debuggers and process lists.
+inline constexpr char kPlaybackThreadName[] = "veltrane audio";
 
 struct AudioBlock {
     HGLOBAL dataHandle = nullptr;

@@ -1,7 +1,6 @@
 #include "app/track_control.h"
 
 #include "app/shared_state.h"
-#include "app/track_list.h"
 
 namespace app {
 
@@ -14,7 +13,7 @@ constexpr int32_t kBlockCount = 16;
 constexpr float kGain = 1.0f;
 
 void changeToCurrentTrack() {
-    int32_t resourceId = trackResourceIds[currentTrack];
+    int32_t resourceId = playback.trackIds[currentTrack];
     if (resourceId == -1) return;
     playback.output->stop();
     playback.output->stopThread();

@@ -9,6 +9,7 @@
 
 #include "ahx/player.h"
 #include "ahx/wave_tables.h"
+#include "app/track_list.h"
 #include "resources/program_resources.h"
 
 namespace app {
@@ -42,6 +43,9 @@ struct Playback {
     const ahx::WaveTables* waveTables = nullptr;
     TrackOutput* output = nullptr;
     SongLookup findSong = findSongResource;
+    // The resource id of each of the trackCount tracks; -1 marks a track that
+    // is listed but cannot be played.
+    const int32_t* trackIds = trackResourceIds;
 };
 
 extern Playback playback;

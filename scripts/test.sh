@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine, builds every target and runs every test:
 # native under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded
-# audio path under ThreadSanitizer, the Windows build under Wine, and the
-# song loader's and player's fuzzers for a bounded time each.
+# audio path under ThreadSanitizer, the Windows build under Wine on a virtual
+# display (the musicdisk end to end among them), and the song loader's and
+# player's fuzzers for a bounded time each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,23 +12,23 @@ JOBS="${JOBS:-$(nproc)}"
 
 bash scripts/setup.sh
 
+# The Windows tests run in a prefix of their own, on a virtual display.
 export WINEDEBUG=-all
-export WINEPREFIX="${WINEPREFIX:-$HOME/.wine-veltrane}"
-if [ ! -d "$WINEPREFIX" ]; then
-  echo "== preparing the Wine prefix"
-  wineboot --init >/dev/null 2>&1 || true
-  wineserver -w || true
-fi
+export WINEPREFIX="$PWD/build/wine-prefix-xvfb"
+bash scripts/wine_prefix.sh "$WINEPREFIX" --virtual-display
 
 step() { echo; echo "== $*"; }
 
-# Runs ctest and adds its counts to the totals printed at the end.
+# Runs ctest and adds its counts to the totals printed at the end. A failing
+# run still reports its totals before the script ends with an error.
 passed=0
 failed=0
+totals() { echo "tests: ${passed} passed, ${failed} failed"; }
+trap 'status=$?; if [ $status -ne 0 ]; then echo; echo "== stopped by a failure"; totals; fi' EXIT
 run_ctest() {
-  local log
+  local log status=0
   log=$(mktemp)
-  ctest "$@" | tee "$log"
+  "$@" | tee "$log" || status=$?
   local total
   total=$(sed -nE 's/^[0-9]+% tests passed, ([0-9]+) tests failed out of ([0-9]+)$/\1 \2/p' "$log" | tail -1)
   rm -f "$log"
@@ -36,19 +37,20 @@ run_ctest() {
     failed=$((failed + $1))
     passed=$((passed + $2 - $1))
   fi
+  return $status
 }
 
 step "native build (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$JOBS"
 step "native tests"
-run_ctest --preset native -j "$JOBS"
+run_ctest ctest --preset native -j "$JOBS"
 
 step "ThreadSanitizer build of the threaded audio path"
 cmake --preset native-tsan >/dev/null
-cmake --build --preset native-tsan -j "$JOBS" --target audio_device_test platform_winmm_test
+cmake --build --preset native-tsan -j "$JOBS" --target audio_device_test platform_winmm_test app_track_change_test
 step "ThreadSanitizer tests"
-run_ctest --preset native-tsan -j "$JOBS" --no-tests=ignore
+run_ctest ctest --preset native-tsan -j "$JOBS" --no-tests=ignore
 
 step "release build (tools and benchmarks)"
 cmake --preset native-release >/dev/null
@@ -57,8 +59,8 @@ cmake --build --preset native-release -j "$JOBS"
 step "Windows build (MinGW-w64)"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$JOBS"
-step "Windows tests under Wine"
-run_ctest --preset windows -j "$JOBS"
+step "Windows tests under Wine, on a virtual display, and the musicdisk end to end"
+run_ctest xvfb-run -a -s "-screen 0 1024x768x24 -noreset" ctest --preset windows -j "$JOBS"
 
 step "fuzz build (clang, libFuzzer)"
 cmake --preset fuzz >/dev/null
@@ -76,4 +78,4 @@ done
 
 echo
 echo "== all builds and tests passed"
-echo "tests: ${passed} passed, ${failed} failed"
+totals

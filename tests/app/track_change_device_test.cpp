@@ -1,0 +1,77 @@
+// Track changes on the real streaming device: quick successive changes each
+// wait for the playback thread to end, and leave one thread and one open
+// device behind, streaming the selected song.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/shared_state.h"
+#include "app/track_control.h"
+#include "app/wave_out_track_output.h"
+#include "platform/test_hooks.h"
+
+namespace app::test {
+namespace {
+
+// Threads of this process as the system sees them, lingering ones included.
+int32_t osThreads() {
+    int32_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+    return count;
+}
+
+// A thread that has answered its stop may take a moment to end.
+bool settlesAt(int32_t wanted) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (osThreads() != wanted) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+TEST(TrackChangeOnTheDevice, QuickChangesLeaveOneThreadAndOneOpenDevice) {
+    std::string path = ::testing::TempDir() + "track_change_device.raw";
+    setenv("VELTRANE_WAVEOUT_FILE", path.c_str(), 1);
+    setenv("VELTRANE_WAVEOUT_PACE", "fast", 1);
+    auto tables = std::make_unique<ahx::WaveTables>();
+    auto player = std::make_unique<ahx::Player>();
+    auto device = std::make_unique<audio::WaveOutDevice>();
+    WaveOutTrackOutput output(*device);
+    playback = Playback{player.get(), tables.get(), &output, findSongResource, trackResourceIds};
+    const int32_t idle = osThreads();
+    // While a track plays: the playback thread and the sound layer's worker.
+    const int32_t playing = idle + 2;
+
+    currentTrack = 0;
+    startTrack(trackResourceIds[0]);
+    for (int i = 0; i < 25; ++i) {
+        if (i % 3 == 2) {
+            previousTrack();
+        } else {
+            nextTrack();
+        }
+        EXPECT_TRUE(settlesAt(playing)) << "after change " << i << ": " << osThreads() << " threads";
+        EXPECT_EQ(platform::openWaveOutCount(), 1) << "after change " << i;
+        EXPECT_EQ(device->player, player.get());
+        EXPECT_EQ(device->playing.load(), 1);
+    }
+
+    device->stop();
+    device->stopThread();
+    device->release();
+    EXPECT_TRUE(settlesAt(idle)) << osThreads() << " threads";
+    EXPECT_EQ(platform::openWaveOutCount(), 0);
+    playback = Playback{};
+    unsetenv("VELTRANE_WAVEOUT_FILE");
+    unsetenv("VELTRANE_WAVEOUT_PACE");
+    std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace app::test

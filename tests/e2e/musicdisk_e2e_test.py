@@ -1,0 +1,256 @@
+#!/usr/bin/python3
+"""The musicdisk as a user meets it: the real .exe under Wine on a virtual
+display, driven with the mouse and keyboard, seen through screenshots and
+heard through an ALSA file sink that captures every sample it plays.
+
+    musicdisk_e2e_test.py --exe veltrane-music.exe --prefix WINEPREFIX \\
+        --ahx NATIVE_AHX --sequence NATIVE_RENDER_TRACK_SEQUENCE --out DIR [unittest options]
+
+Screenshots, captures and logs of every run stay under DIR for a person to
+look at. Exits with 77 (skipped) when the native tools it compares against
+have not been built.
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import wave
+
+import numpy
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from wine_musicdisk import (SAMPLE_RATE, Musicdisk, Timeout, VirtualDisplay,  # noqa: E402
+                            wait_for, write_wav)
+
+ARGS = None
+DISPLAY = None
+
+BLOCK = 1764  # samples in one 40 ms block of the device
+WINDOW = 256
+# Client points of the zones, and one on the skin that is in none.
+NEXT = (190, 56)
+PREVIOUS = (93, 56)
+PAUSE = (122, 56)
+RESUME = (155, 56)
+CLOSE = (36, 62)
+PLAIN_SKIN = (128, 20)
+# Quitting must not keep the user waiting.
+QUIT_SECONDS = 1.0
+
+
+def setUpModule():
+    global DISPLAY
+    DISPLAY = VirtualDisplay().start()
+
+
+def tearDownModule():
+    subprocess.run(["wineserver", "-k"], env=dict(os.environ, WINEPREFIX=ARGS.prefix),
+                   stderr=subprocess.DEVNULL)
+    DISPLAY.stop()
+
+
+def render_track(track, seconds):
+    """What `ahx render --track N` gives, as 16-bit samples."""
+    with tempfile.TemporaryDirectory() as scratch:
+        path = os.path.join(scratch, "track.wav")
+        subprocess.run([ARGS.ahx, "render", "--track", str(track), "--seconds", str(seconds), "-o", path],
+                       check=True, stdout=subprocess.DEVNULL)
+        with wave.open(path) as w:
+            return numpy.frombuffer(w.readframes(w.getnframes()), dtype="<i2")
+
+
+def render_sequence(steps):
+    """The last track of a series of track changes, rendered with the state the
+    earlier ones leave: steps are (track, blocks)."""
+    with tempfile.TemporaryDirectory() as scratch:
+        path = os.path.join(scratch, "sequence.raw")
+        subprocess.run([ARGS.sequence, path] + ["%d:%d" % step for step in steps], check=True)
+        return numpy.fromfile(path, dtype="<i2")
+
+
+def without_closing_silence(samples):
+    """The samples without the silence at their end: Wine's sound driver pads
+    the stream with a period of zeros when the device stops or closes."""
+    nonzero = numpy.nonzero(samples)[0]
+    return samples[:int(nonzero[-1]) + 1] if len(nonzero) else samples[:0]
+
+
+def first_difference(a, b):
+    n = min(len(a), len(b))
+    differ = numpy.nonzero(a[:n] != b[:n])[0]
+    return int(differ[0]) if len(differ) else n
+
+
+def explain_sequence(segments, tracks, test):
+    """Checks that each captured segment is the next track of `tracks`, sample
+    for sample, played from the state the segments before it left behind.
+    How many blocks of a track were rendered before the change is not known
+    from outside (up to 16 were queued and dropped), so each count the device
+    could have reached is tried."""
+    steps = []
+    for index, (segment, track) in enumerate(zip(segments, tracks)):
+        segment = without_closing_silence(segment)
+        played_blocks = -(-len(segment) // BLOCK)
+        wanted = played_blocks + 2
+        matched = False
+        if not steps:
+            reference = render_sequence([(track, wanted)])
+            matched = first_difference(segment, reference) == len(segment)
+        else:
+            previous_track, previous_played = steps[-1]
+            for rendered in range(previous_played, previous_played + 40):
+                reference = render_sequence(steps[:-1] + [(previous_track, rendered), (track, wanted)])
+                if first_difference(segment, reference) == len(segment):
+                    steps[-1] = (previous_track, rendered)
+                    matched = True
+                    break
+        test.assertTrue(matched, "segment %d (%d samples) is not track %d as the program would play it"
+                        % (index, len(segment), track))
+        steps.append((track, played_blocks))
+
+
+class MusicdiskTest(unittest.TestCase):
+    def setUp(self):
+        self.out = os.path.join(ARGS.out, self._testMethodName)
+        os.makedirs(self.out, exist_ok=True)
+        self.disk = Musicdisk(ARGS.exe, ARGS.prefix, DISPLAY, self.out, "musicdisk")
+
+    def tearDown(self):
+        if self.disk.process is not None and os.path.exists(self.disk.capture_path):
+            self.disk.save_wav(os.path.join(self.out, "played.wav"))
+        self.disk.stop()
+
+    def start(self):
+        self.disk.start()
+        self.disk.wait_for_window()
+        # The keyboard goes to the window under the pointer.
+        self.disk.move_pointer(*PLAIN_SKIN)
+
+    def shot(self, name):
+        return self.disk.window_shot(os.path.join(self.out, name + ".png"))
+
+    def assert_quits_within(self, action, seconds=QUIT_SECONDS):
+        action()
+        begun = time.monotonic()
+        code = self.disk.wait_exit(30)
+        took = time.monotonic() - begun
+        self.assertEqual(code, 0)
+        self.assertLess(took, seconds, "the program took %.2f s to end" % took)
+        self.assertEqual(self.disk.program_processes(), [], "processes of the program are left behind")
+
+    def wait_for_segment(self, count, seconds, timeout=60):
+        """Waits until the device has been opened `count` times and the last
+        opening has played `seconds` of sound."""
+        def ready():
+            paths = self.disk.segment_paths()
+            return len(paths) >= count and os.path.getsize(paths[count - 1]) >= seconds * SAMPLE_RATE * 2
+        wait_for(ready, timeout, "opening %d of the device with %.1f s of sound" % (count, seconds))
+
+    def test_window_is_centred_shaped_and_draggable_and_plays_the_first_tune(self):
+        self.start()
+        x, y, w, h = self.disk.geometry()
+        self.assertEqual((w, h), (WINDOW, WINDOW))
+        self.assertEqual((x, y), ((DISPLAY.width - WINDOW) // 2, (DISPLAY.height - WINDOW) // 2))
+
+        screen = self.disk.screenshot(os.path.join(self.out, "screen.png"))
+        self.assertEqual(screen.getpixel((x, y)), VirtualDisplay.DESKTOP, "outside the outline shows the desktop")
+        self.assertEqual(screen.getpixel((x + WINDOW - 1, y + WINDOW - 1)), VirtualDisplay.DESKTOP)
+        self.assertNotEqual(screen.getpixel((x + PLAIN_SKIN[0], y + PLAIN_SKIN[1])), VirtualDisplay.DESKTOP)
+
+        self.disk.drag(*PLAIN_SKIN, 60, 40)
+        wait_for(lambda: self.disk.geometry()[:2] != (x, y), 10, "the window to move")
+        self.assertEqual(self.disk.geometry()[:2], (x + 60, y + 40))
+        self.disk.drag(*PLAIN_SKIN, -90, 15)
+        wait_for(lambda: self.disk.geometry()[:2] != (x + 60, y + 40), 10, "the window to move again")
+        self.assertEqual(self.disk.geometry()[:2], (x - 30, y + 55))
+        self.shot("moved")
+
+        self.wait_for_segment(1, 6.0)
+        played = without_closing_silence(self.disk.segments()[0])
+        reference = render_track(1, 8)
+        self.assertGreaterEqual(len(played), 5 * SAMPLE_RATE)
+        n = min(len(played), len(reference))
+        self.assertEqual(first_difference(played[:n], reference[:n]), n,
+                         "the sound parts from `ahx render --track 1`")
+        self.assert_quits_within(lambda: self.disk.click(*CLOSE))
+
+    def test_zones_and_arrow_keys_change_tracks(self):
+        self.start()
+        self.wait_for_segment(1, 2.0)
+        steps = [(lambda: self.disk.click(*NEXT)), (lambda: self.disk.click(*PREVIOUS)),
+                 (lambda: self.disk.key("Down")), (lambda: self.disk.key("Up")), (lambda: self.disk.key("Up"))]
+        for count, step in enumerate(steps, 2):
+            step()
+            self.wait_for_segment(count, 2.0)
+        self.assert_quits_within(lambda: self.disk.key("Escape"))
+        explain_sequence(self.disk.segments(), [1, 2, 1, 2, 1, 10], self)
+
+    def test_pause_is_silent_and_resume_goes_on_where_it_stopped(self):
+        self.start()
+        self.wait_for_segment(1, 2.0)
+        self.disk.click(*PAUSE)
+
+        def settled():
+            before = self.disk.captured_bytes()
+            time.sleep(0.5)
+            return self.disk.captured_bytes() == before
+        wait_for(settled, 20, "the sound to stop")
+        paused_at = self.disk.captured_bytes()
+        time.sleep(1.5)
+        self.assertEqual(self.disk.captured_bytes(), paused_at, "sound went on while paused")
+
+        self.disk.click(*RESUME)
+        wait_for(lambda: self.disk.captured_bytes() >= paused_at + 3 * SAMPLE_RATE * 2, 30, "the sound to go on")
+        # Pausing twice and resuming twice change nothing more.
+        self.disk.click(*RESUME)
+        self.assertEqual(len(self.disk.segment_paths()), 1, "pause and resume must not reopen the device")
+        self.disk.request_close()
+        begun = time.monotonic()
+        self.assertEqual(self.disk.wait_exit(30), 0)
+        self.assertLess(time.monotonic() - begun, QUIT_SECONDS)
+
+        played = without_closing_silence(self.disk.captured())
+        reference = render_track(1, len(played) / SAMPLE_RATE + 1)
+        self.assertEqual(first_difference(played, reference), len(played),
+                         "after the pause the tune does not go on where it stopped")
+
+    def test_fifty_quick_track_changes_leave_one_playback_thread(self):
+        self.start()
+        self.wait_for_segment(1, 1.0)
+        self.disk.key("Down", repeat=50, delay_ms=5)
+        self.wait_for_segment(51, 1.0, timeout=120)
+        playback_threads = wait_for(lambda: self.disk.playback_threads() == 1, 10, "one playback thread")
+        self.assertTrue(playback_threads)
+        self.assertEqual(len(self.disk.segment_paths()), 51)
+        self.shot("after_fifty_changes")
+        self.assert_quits_within(lambda: self.disk.key("Escape"))
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--prefix", required=True)
+    parser.add_argument("--ahx", required=True)
+    parser.add_argument("--sequence", required=True)
+    parser.add_argument("--out", required=True)
+    ARGS, rest = parser.parse_known_args()
+    for tool in (ARGS.ahx, ARGS.sequence):
+        if not os.access(tool, os.X_OK):
+            print("skipped: %s is not built (the native-release preset builds it)" % tool)
+            return 77
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+    subprocess.run(["bash", os.path.join(root, "scripts", "wine_prefix.sh"), ARGS.prefix, "--virtual-display"],
+                   check=True)
+    ARGS.prefix = os.path.abspath(ARGS.prefix)
+    os.makedirs(ARGS.out, exist_ok=True)
+    program = unittest.main(argv=[sys.argv[0]] + rest, exit=False, verbosity=2)
+    return 0 if program.result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

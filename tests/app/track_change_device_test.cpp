@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -18,17 +19,23 @@
 namespace app::test {
 namespace {
 
-// Threads of this process as the system sees them, lingering ones included.
-int32_t osThreads() {
+// Playback threads of this process as the system sees them, lingering ones
+// included: the threads that carry the playback thread's name.
+int32_t playbackThreads() {
     int32_t count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) ++count;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream comm(entry.path() / "comm");
+        std::string name;
+        std::getline(comm, name);
+        if (name == audio::kPlaybackThreadName) ++count;
+    }
     return count;
 }
 
 // A thread that has answered its stop may take a moment to end.
 bool settlesAt(int32_t wanted) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (osThreads() != wanted) {
+    while (playbackThreads() != wanted) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
@@ -44,9 +51,6 @@ TEST(TrackChangeOnTheDevice, QuickChangesLeaveOneThreadAndOneOpenDevice) {
     auto device = std::make_unique<audio::WaveOutDevice>();
     WaveOutTrackOutput output(*device);
     playback = Playback{player.get(), tables.get(), &output, findSongResource, trackResourceIds};
-    const int32_t idle = osThreads();
-    // While a track plays: the playback thread and the sound layer's worker.
-    const int32_t playing = idle + 2;
 
     currentTrack = 0;
     startTrack(trackResourceIds[0]);
@@ -56,7 +60,7 @@ TEST(TrackChangeOnTheDevice, QuickChangesLeaveOneThreadAndOneOpenDevice) {
         } else {
             nextTrack();
         }
-        EXPECT_TRUE(settlesAt(playing)) << "after change " << i << ": " << osThreads() << " threads";
+        EXPECT_TRUE(settlesAt(1)) << "after change " << i << ": " << playbackThreads() << " playback threads";
         EXPECT_EQ(platform::openWaveOutCount(), 1) << "after change " << i;
         EXPECT_EQ(device->player, player.get());
         EXPECT_EQ(device->playing.load(), 1);
@@ -65,7 +69,7 @@ TEST(TrackChangeOnTheDevice, QuickChangesLeaveOneThreadAndOneOpenDevice) {
     device->stop();
     device->stopThread();
     device->release();
-    EXPECT_TRUE(settlesAt(idle)) << osThreads() << " threads";
+    EXPECT_TRUE(settlesAt(0)) << playbackThreads() << " playback threads";
     EXPECT_EQ(platform::openWaveOutCount(), 0);
     playback = Playback{};
     unsetenv("VELTRANE_WAVEOUT_FILE");

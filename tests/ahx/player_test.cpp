@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "ahx/song_writer.h"
+#include "ahx/song_image.h"
 #include "support/player_fixture.h"
 
 namespace ahx {
@@ -151,7 +151,7 @@ TEST_F(TimingTest, PlaysASongThroughItsStoredForm) {
     Instrument instrument = test::plainInstrument();
     instrument.playlist = {test::playlistRow(4, 1)};
     setStep(1, 0, 1, addInstrument(instrument));
-    const std::vector<uint8_t> bytes = writeSong(player.song);
+    const std::vector<uint8_t> bytes = writeSongImage(imageOf(player.song));
     ASSERT_FALSE(bytes.empty());
     ASSERT_EQ(loadSong(player.song, bytes.data(), int32_t(bytes.size())), 1);
     start();

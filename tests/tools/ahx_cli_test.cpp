@@ -326,6 +326,17 @@ TEST(AhxCommand, AnExceptionThatEscapesACommandIsOneLineNotAnAbort) {
     EXPECT_EQ(tools::runGuarded("info", [](tools::Args) { return 3; }, {}), 3);
 }
 
+TEST_F(AhxTool, PlayEndsWithExit3WhenTheSoundDeviceStops) {
+    // A sink that takes nothing, as a card that was unplugged; `timeout` ends
+    // a tool that would play on unheard.
+    Result r = run("play " + path("busy.ahx"), "",
+                   "VELTRANE_WAVEOUT_FILE=/dev/full VELTRANE_WAVEOUT_PACE=fast timeout 30 ");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
+    EXPECT_EQ(r.err.rfind("ahx play: the sound device stopped: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("the device is gone"), std::string::npos) << r.err;
+}
+
 TEST_F(AhxTool, CompilerMessagesArePrefixedAndPositionsOutsideTheListWarn) {
     const std::string source = std::string(SONGS_DIR) + "/../../tests/tools/data/bad_song.ahxt";
     Result r = run("compile " + source + " -o " + path("never.ahx"));

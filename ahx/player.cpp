@@ -64,8 +64,19 @@ void Player::bindWaveTables(const WaveTables* tables) {
 
 int Player::loadSong(const uint8_t* data, int32_t size) {
     // The voices point into the song's instruments and playlists, which the
-    // load is about to free.
+    // load is about to free; the position and tempo belong to the old song.
+    // Until a subsong starts, ticks read the new song's first step at tempo
+    // 0 and master volume 0: nothing is heard and nothing old is read.
     for (Voice& voice : voices) voice.resetVoice();
+    stepWait = 0;
+    newPosition = 0;
+    breakPending = 0;
+    masterVolume = 0;
+    tempo = 0;
+    position = 0;
+    jumpPosition = 0;
+    stepIndex = 0;
+    jumpStep = 0;
     return ahx::loadSong(song, data, size);
 }
 

@@ -120,7 +120,9 @@ public:
     void bindWaveTables(const WaveTables* tables);
     // Replaces the song with the one in data[0..size); answers 1 when it
     // loaded, 0 when it was rejected (the song is then empty). Either way every
-    // voice is left silent and refers to nothing of the previous song.
+    // voice is left silent and refers to nothing of the previous song, and
+    // the player stands as a new one does until startSubsong. This is the way
+    // to change `song`: a voice still points into the song it last played.
     int loadSong(const uint8_t* data, int32_t size);
     // 0 is the main song, k (1..subsongCount) starts at subsongs[k - 1].
     // Answers 0 and changes nothing when n is out of range.

@@ -73,9 +73,12 @@ struct Song {
     std::vector<int32_t> subsongs;           // subsongCount start positions
 };
 
-// Parses an AHX image of `size` bytes into `song`. Answers 1 when the whole
-// song was read, 0 when it was rejected; a rejected load leaves `song` empty.
-// Nothing outside data[0..size) is read and no pointer into it is kept.
+// Parses an AHX image of `size` bytes into `song`, through the format's one
+// reader (song_image.h), then holds volumes to 64 and wave lengths to 5.
+// Answers 1 when the whole song was read, 0 when it was rejected (not a
+// whole song, or one without positions or steps); a rejected load leaves
+// `song` empty. Nothing outside data[0..size) is read and no pointer into it
+// is kept.
 int loadSong(Song& song, const uint8_t* data, int32_t size);
 
 // Empties every count and buffer; `version` and `speedMultiplier` are kept.

@@ -61,6 +61,10 @@ int WaveOutDevice::open(int32_t rate, int32_t bits, int32_t blockFrames, int32_t
     if (waveOut != nullptr) return 0;
     blockCount = blocksWanted;
     playing.store(0);
+    // Whatever happened to the last device, this one is tried afresh.
+    lost.store(0);
+    refusedInARow_ = 0;
+    lastRefusal_.store(MMSYSERR_NOERROR);
     framesPerBlock = blockFrames;
     if (setup(rate, bits, blockFrames, outputGain) == 0) {
         unwindOpen(0);
@@ -126,7 +130,12 @@ void WaveOutDevice::playbackThread(void* param) {
     nameCurrentThread(kPlaybackThreadName);
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
     while (device->stopRequest.load() == 0) {
+        // Raised before playing is read: stop clears playing and then waits
+        // for this to fall, so either this pass sees playing cleared or stop
+        // sees the pass and waits for its end.
+        device->refilling.store(1);
         if (device->playing.load() != 0) device->refill();
+        device->refilling.store(0);
         Sleep(DWORD(device->pollMilliseconds()));
     }
     playbackThreads.fetch_sub(1);
@@ -155,6 +164,7 @@ int WaveOutDevice::stopThread() {
 
 void WaveOutDevice::refill() {
     for (int32_t i = 0; i < blockCount; ++i) {
+        if (playing.load() == 0) return;
         AudioBlock& block = blocks[i];
         if ((headerFlags(block.header) & WHDR_DONE) == 0) continue;
         if (block.prepared != 0) {
@@ -177,18 +187,31 @@ void WaveOutDevice::fillBlock(int32_t i) {
     block.header->dwBufferLength = DWORD(blockBytes);
     block.header->dwFlags = 0;
     block.header->dwLoops = 0;
-    bool queued = false;
-    if (waveOutPrepareHeader(waveOut, block.header, kHeaderSize) == MMSYSERR_NOERROR) {
+    MMRESULT result = waveOutPrepareHeader(waveOut, block.header, kHeaderSize);
+    if (result == MMSYSERR_NOERROR) {
         block.prepared = 1;
-        queued = waveOutWrite(waveOut, block.header, kHeaderSize) == MMSYSERR_NOERROR;
+        result = waveOutWrite(waveOut, block.header, kHeaderSize);
+    }
+    if (result == MMSYSERR_NOERROR) {
+        refusedInARow_ = 0;
+        return;
     }
     // A block the device did not take would never come back done; it is free again.
-    if (!queued) markFree(block.header);
+    markFree(block.header);
+    lastRefusal_.store(result);
+    // One refusal may pass; a device that refuses block after block is gone,
+    // and rendering on would only run the song ahead unheard.
+    if (++refusedInARow_ >= kRefusalsBeforeLost) {
+        lost.store(1);
+        playing.store(0);
+    }
 }
 
 int WaveOutDevice::play(ahx::Player* source) {
+    // After stop no refill is running and none starts before playing is set
+    // again, so the player changes hands without a race.
     if (stop() == 0) return 0;
-    if (source == nullptr) return 0;
+    if (source == nullptr || lost.load() != 0) return 0;
     player = source;
     playing.store(1);
     return 1;
@@ -196,6 +219,9 @@ int WaveOutDevice::play(ahx::Player* source) {
 
 int WaveOutDevice::stop() {
     playing.store(0);
+    // A refill that saw playing set finishes its block and ends; only then is
+    // the device reset, so no block of this song is queued after stop.
+    while (refilling.load() != 0) Sleep(1);
     if (waveOut == nullptr) return 0;
     return waveOutReset(waveOut) == MMSYSERR_NOERROR ? 1 : 0;
 }
@@ -229,7 +255,9 @@ int WaveOutDevice::spareOperation(int32_t, int32_t) {
 int WaveOutDevice::release() {
     playing.store(0);
     if (waveOut == nullptr) return 0;
-    if (waveOutReset(waveOut) != MMSYSERR_NOERROR) return 0;
+    // A device that is gone may refuse the reset too; the wait for the blocks
+    // below still keeps anything it holds from being freed.
+    if (waveOutReset(waveOut) != MMSYSERR_NOERROR && lost.load() == 0) return 0;
     // A pass of the playback thread may have queued blocks after an earlier stop;
     // the reset returns them all.
     for (DWORD waited = 0;; waited += kReleasePollMilliseconds) {

@@ -47,10 +47,22 @@ public:
     static DWORD volumeWord(int32_t level);
     int spareOperation(int32_t a, int32_t b) override;
 
-    // Renders and submits every block the device has finished with, in index order.
+    // Renders and submits every block the device has finished with, in index
+    // order; ends early once playing is cleared or the device is lost.
     void refill();
-    // Converts mixBuffer into block i and queues it.
+    // Converts mixBuffer into block i and queues it. A block the device
+    // refuses is free again at once; kRefusalsBeforeLost refusals in a row
+    // and the device counts as lost.
     void fillBlock(int32_t i);
+
+    // 1 once the sound device has refused kRefusalsBeforeLost blocks in a
+    // row (a driver whose device has gone refuses every one): playing is
+    // cleared, nothing more is rendered and play refuses, until the next
+    // open tries the device again.
+    int deviceLost() const { return lost.load(); }
+    // The device's answer to the last refused block.
+    MMRESULT lastRefusal() const { return lastRefusal_.load(); }
+    static constexpr int32_t kRefusalsBeforeLost = 8;
 
     // Playback threads running in this process; at most one per device.
     static int32_t livePlaybackThreads();
@@ -61,6 +73,10 @@ public:
     int32_t framesPerBlock = 0;
     int32_t blockBytes = 0;
     std::atomic<int32_t> stopRequest{0};
+    // Set by the playback thread around each look at playing and the refill
+    // that follows, so that stop can wait for a refill in progress.
+    std::atomic<int32_t> refilling{0};
+    std::atomic<int32_t> lost{0};
 
 private:
     static void playbackThread(void* device);
@@ -70,6 +86,9 @@ private:
 
     // Set from a successful startThread until stopThread has seen the thread end.
     int32_t threadRunning_ = 0;
+    // Refused blocks since the last one the device took; only refill touches it.
+    int32_t refusedInARow_ = 0;
+    std::atomic<MMRESULT> lastRefusal_{MMSYSERR_NOERROR};
 };
 
 }  // namespace audio

@@ -1,32 +1,70 @@
 // libFuzzer target: any byte string must load or be rejected without a read
-// outside it, and a loaded song must write back to an image that loads.
+// outside it; every song that loads must read, print as text, compile back
+// to the very same bytes and play; and the writer must refuse to write what
+// the loader rejects.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <vector>
 
-#include "ahx/song.h"
-#include "ahx/song_writer.h"
+#include "ahx/player.h"
+#include "ahx/song_image.h"
+#include "audio/memory_output.h"
+#include "tools/song_text/song_text.h"
+
+namespace {
+
+const ahx::WaveTables& bank() {
+    static const auto* tables = new ahx::WaveTables;
+    return *tables;
+}
+
+// A few blocks of what the program would play.
+void render(const std::vector<uint8_t>& bytes) {
+    auto player = std::make_unique<ahx::Player>();
+    player->bindWaveTables(&bank());
+    if (player->loadSong(bytes.data(), int32_t(bytes.size())) != 1) __builtin_trap();
+    if (player->startSubsong(0) != 1) __builtin_trap();
+    audio::MemoryOutput output;
+    output.setup(44100, 16, 2, 1.0f);
+    output.play(player.get());
+    std::vector<int16_t> pcm(1764 * 3);
+    output.renderPcm16(pcm.data(), int64_t(pcm.size()));
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 200000) return 0;
     // An exact-size copy, so that AddressSanitizer sees any read past the end.
     std::vector<uint8_t> image(data, data + size);
     ahx::Song song;
-    if (ahx::loadSong(song, image.data(), int32_t(image.size())) != 1) {
+    const int loaded = ahx::loadSong(song, image.data(), int32_t(image.size()));
+    ahx::SongImage read;
+    const bool readable = ahx::readSongImage(image.data(), image.size(), read);
+    if (loaded != 1) {
         if (song.positionCount != 0 || !song.tracks.empty() || !song.instruments.empty()) __builtin_trap();
+        // What the loader rejects, the writer refuses to make.
+        if (readable && !ahx::writeSongImage(read).empty()) __builtin_trap();
         return 0;
     }
+    if (!readable) __builtin_trap();
     if (song.positionCount < 1 || song.trackLength < 1) __builtin_trap();
     if (int32_t(song.tracks.size()) != song.highestTrack + 1) __builtin_trap();
     for (const ahx::Instrument& ins : song.instruments) {
         if (ins.volume > 64 || ins.attackVolume > 64 || ins.decayVolume > 64 || ins.releaseVolume > 64) __builtin_trap();
         if (ins.waveLength > 5) __builtin_trap();
     }
-    // What loaded writes back to an image that loads to the same bytes again.
-    std::vector<uint8_t> written = ahx::writeSong(song);
-    if (written.empty()) return 0;  // strings beyond the 16-bit offsets an image can hold
-    ahx::Song again;
-    if (ahx::loadSong(again, written.data(), int32_t(written.size())) != 1) __builtin_trap();
-    if (ahx::writeSong(again) != written) __builtin_trap();
+    if (read.song.title != song.title) __builtin_trap();
+
+    // Decompiled and compiled again, the song is the same bytes.
+    if (ahx::writeSongImage(read) != image) __builtin_trap();
+    ahx::SongImage parsed;
+    tools::SongTextError error;
+    if (!tools::parseSongText(tools::printSongText(read), parsed, error)) __builtin_trap();
+    const std::vector<uint8_t> compiled = ahx::writeSongImage(parsed);
+    if (compiled != image) __builtin_trap();
+    render(compiled);
     return 0;
 }

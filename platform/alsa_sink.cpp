@@ -36,18 +36,21 @@ public:
     AlsaSink(const AlsaSink&) = delete;
     AlsaSink& operator=(const AlsaSink&) = delete;
 
-    void write(const uint8_t* data, size_t bytes) override {
+    bool write(const uint8_t* data, size_t bytes) override {
         auto frames = snd_pcm_uframes_t(bytes / frameBytes_);
         while (frames > 0) {
             snd_pcm_sframes_t written = snd_pcm_writei(pcm_, data, frames);
             if (written < 0) {
-                // An underrun (after a pause without hardware support) or a suspend: start again.
-                if (snd_pcm_recover(pcm_, int(written), 1) < 0) return;
+                // An underrun (after a pause without hardware support) or a
+                // suspend: start again. Anything else, such as -ENODEV from a
+                // card that was unplugged, does not pass.
+                if (snd_pcm_recover(pcm_, int(written), 1) < 0) return false;
                 continue;
             }
             frames -= snd_pcm_uframes_t(written);
             data += size_t(written) * frameBytes_;
         }
+        return true;
     }
     void discard() override {
         snd_pcm_drop(pcm_);

@@ -24,17 +24,18 @@ public:
     FileSink(const FileSink&) = delete;
     FileSink& operator=(const FileSink&) = delete;
 
-    void write(const uint8_t* data, size_t bytes) override {
-        std::fwrite(data, 1, bytes, file_);
+    bool write(const uint8_t* data, size_t bytes) override {
         // Readers of the file see every block as soon as it counts as played.
-        std::fflush(file_);
-        if (!realtime_ || bytesPerSecond_ == 0) return;
+        // A file that takes no more (a full disk, /dev/full) is a device gone.
+        if (std::fwrite(data, 1, bytes, file_) != bytes || std::fflush(file_) != 0) return false;
+        if (!realtime_ || bytesPerSecond_ == 0) return true;
         Clock::time_point now = Clock::now();
         // After a pause, a reset or a late arrival the clock starts again from now.
         if (due_ < now) due_ = now;
         due_ += std::chrono::duration_cast<Clock::duration>(
             std::chrono::duration<double>(double(bytes) / double(bytesPerSecond_)));
         std::this_thread::sleep_until(due_);
+        return true;
     }
     void discard() override { due_ = Clock::time_point{}; }
     void pause() override {}

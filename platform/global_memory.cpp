@@ -1,7 +1,11 @@
 // Moveable global memory: a handle that owns a block and counts its locks.
-// Nothing on Linux moves memory, so a lock simply answers the block.
+// Nothing on Linux moves memory, so a lock simply answers the block. Live
+// handles are kept in a table, so a freed or made-up handle is recognised
+// without reading through it.
 #include <atomic>
 #include <cstdlib>
+#include <mutex>
+#include <unordered_set>
 
 #include "platform/test_hooks.h"
 #include "platform/winmm.h"
@@ -11,23 +15,24 @@ namespace platform {
 namespace {
 
 struct GlobalBlock {
-    uint32_t magic;
     uint32_t flags;
     std::atomic<int32_t> lockCount;
     void* data;
 };
 
-constexpr uint32_t kMagic = 0x474D454D;  // "GMEM"
 // GlobalLock's count saturates at 255 on Windows.
 constexpr int32_t kMaxLocks = 255;
 
+std::mutex tableMutex;
+std::unordered_set<HGLOBAL> liveHandles;
 std::atomic<int32_t> liveBlocks{0};
 std::atomic<int32_t> allocsBeforeFailure{-1};
 
+// Null for a handle that GlobalAlloc did not give or that was freed. A block
+// must not be freed while another thread still locks it, as on Windows.
 GlobalBlock* blockOf(HGLOBAL handle) {
-    auto* block = static_cast<GlobalBlock*>(handle);
-    if (block == nullptr || block->magic != kMagic) return nullptr;
-    return block;
+    std::lock_guard lock(tableMutex);
+    return liveHandles.count(handle) != 0 ? static_cast<GlobalBlock*>(handle) : nullptr;
 }
 
 bool injectedFailure() {
@@ -60,7 +65,11 @@ HGLOBAL GlobalAlloc(UINT uFlags, SIZE_T dwBytes) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    auto* block = new GlobalBlock{kMagic, uFlags, {0}, data};
+    auto* block = new GlobalBlock{uFlags, {0}, data};
+    {
+        std::lock_guard lock(tableMutex);
+        liveHandles.insert(block);
+    }
     liveBlocks.fetch_add(1);
     return block;
 }
@@ -99,12 +108,14 @@ BOOL GlobalUnlock(HGLOBAL hMem) {
 }
 
 HGLOBAL GlobalFree(HGLOBAL hMem) {
-    GlobalBlock* block = blockOf(hMem);
-    if (block == nullptr) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return hMem;
+    {
+        std::lock_guard lock(tableMutex);
+        if (liveHandles.erase(hMem) == 0) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return hMem;
+        }
     }
-    block->magic = 0;
+    auto* block = static_cast<GlobalBlock*>(hMem);
     std::free(block->data);
     delete block;
     liveBlocks.fetch_sub(1);

@@ -6,6 +6,8 @@
 
 namespace platform {
 
+struct HWAVEOUT__;
+
 // The next `count` successful GlobalAlloc calls go through, the one after
 // fails (null, ERROR_NOT_ENOUGH_MEMORY); a negative count ends the injection.
 void failGlobalAllocAfter(int32_t count);
@@ -16,5 +18,11 @@ int32_t liveGlobalAllocations();
 void failWaveOutWrites(int32_t count);
 // Devices opened and not yet closed.
 int32_t openWaveOutCount();
+// While held, every device's worker waits before it hands a piece to its
+// sink, as if the sink were stuck in a write.
+void holdWaveOutSinks(bool hold);
+// Calls `hook` with the handle each time a waveOut call has found its device
+// open, before it uses it; null ends it.
+void afterWaveOutHandleCheck(void (*hook)(HWAVEOUT__*));
 
 }  // namespace platform

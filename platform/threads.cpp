@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <new>
@@ -61,9 +62,18 @@ BOOL SetThreadPriority(HANDLE hThread, int nPriority) {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
-    // Linux gives each thread its own nice value; a higher priority is a lower one,
-    // which an unprivileged process may not take.
-    if (setpriority(PRIO_PROCESS, id_t(gettid()), -nPriority) != 0) {
+    // Linux gives each thread its own nice value; a higher priority is a lower
+    // one, which an unprivileged process may not take. As on Windows, the
+    // priority is relative to the process's: a program started with nice 10
+    // keeps its playback thread near 10, not at 0.
+    errno = 0;
+    const int processNice = getpriority(PRIO_PROCESS, id_t(getpid()));
+    if (processNice == -1 && errno != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const int nice = std::clamp(processNice - nPriority, -20, 19);
+    if (setpriority(PRIO_PROCESS, id_t(gettid()), nice) != 0) {
         SetLastError(errno == EPERM || errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_INVALID_PARAMETER);
         return 0;
     }

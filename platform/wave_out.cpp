@@ -2,7 +2,12 @@
 // worker thread that hands their samples to a sink in order, then marks each
 // header done. The caller polls dwFlags without a lock, so the layer changes
 // it only through atomic operations.
+//
+// A handle is found and kept alive in one step (the registry hands out a
+// shared reference), so a waveOutClose on another thread cannot free a
+// device that a call is still using; the call then sees it closing.
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
@@ -10,7 +15,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <set>
+#include <map>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -31,6 +36,7 @@ struct HWAVEOUT__ {
     size_t offset = 0;  // bytes of the front block already handed to the sink
     bool paused = false;
     bool closing = false;
+    bool failed = false;  // the sink failed for good: every block is refused
     bool writing = false;  // the worker is inside sink->write, without the lock
     uint64_t resets = 0;
     DWORD volume = 0xFFFFFFFF;
@@ -40,9 +46,16 @@ struct HWAVEOUT__ {
 
 namespace {
 
+// How long reset and pause wait for a sink to come back from a write: a sink
+// that never does must not hang the caller. The blocks are returned at once
+// either way; the sink only gets a copy.
+constexpr auto kSinkWait = std::chrono::milliseconds(2000);
+
 std::mutex registryMutex;
-std::set<HWAVEOUT> openDevices;
+std::map<HWAVEOUT, std::shared_ptr<HWAVEOUT__>> openDevices;
 std::atomic<int32_t> writesToFail{0};
+std::atomic<bool> sinksHeld{false};
+std::atomic<void (*)(HWAVEOUT)> handleCheckHook{nullptr};
 
 DWORD loadFlags(WAVEHDR* header) {
     return std::atomic_ref<DWORD>(header->dwFlags).load();
@@ -59,9 +72,26 @@ void markDone(WAVEHDR* header) {
     setFlags(header, WHDR_DONE);
 }
 
-bool isOpen(HWAVEOUT device) {
-    std::lock_guard lock(registryMutex);
-    return openDevices.count(device) != 0;
+// The open device behind a handle, kept alive for as long as the answer is
+// held; null for a handle that is not open.
+std::shared_ptr<HWAVEOUT__> findDevice(HWAVEOUT handle) {
+    std::shared_ptr<HWAVEOUT__> device;
+    {
+        std::lock_guard lock(registryMutex);
+        auto it = openDevices.find(handle);
+        if (it != openDevices.end()) device = it->second;
+    }
+    if (device) {
+        if (void (*hook)(HWAVEOUT) = handleCheckHook.load()) hook(handle);
+    }
+    return device;
+}
+
+// Every queued block back to the caller, as a reset does.
+void returnQueue(HWAVEOUT device) {
+    for (WAVEHDR* header : device->queue) markDone(header);
+    device->queue.clear();
+    device->offset = 0;
 }
 
 bool validFormat(const WAVEFORMATEX& f) {
@@ -94,8 +124,9 @@ void applyVolume(uint8_t* data, size_t bytes, const WAVEFORMATEX& format, DWORD 
 void runWorker(HWAVEOUT device) {
     std::unique_lock lock(device->mutex);
     for (;;) {
-        device->wake.wait(lock,
-                          [&] { return device->closing || (!device->paused && !device->queue.empty()); });
+        device->wake.wait(lock, [&] {
+            return device->closing || (!device->paused && !device->failed && !device->queue.empty());
+        });
         if (device->closing) return;
         WAVEHDR* header = device->queue.front();
         size_t length = header->dwBufferLength;
@@ -107,10 +138,18 @@ void runWorker(HWAVEOUT device) {
         uint64_t resets = device->resets;
         device->writing = true;
         lock.unlock();
-        if (count > 0) device->sink->write(device->chunk.data(), count);
+        while (sinksHeld.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const bool written = count == 0 || device->sink->write(device->chunk.data(), count);
         lock.lock();
         device->writing = false;
         device->idle.notify_all();
+        if (!written) {
+            // As a driver does when its device goes: everything queued comes
+            // back, and every later block is refused.
+            device->failed = true;
+            returnQueue(device);
+            continue;
+        }
         // A reset while writing has already returned the block and emptied the queue.
         if (device->resets != resets) continue;
         device->offset += count;
@@ -122,16 +161,22 @@ void runWorker(HWAVEOUT device) {
     }
 }
 
-MMRESULT checkHeader(HWAVEOUT device, WAVEHDR* header, UINT size) {
-    if (!isOpen(device)) return MMSYSERR_INVALHANDLE;
-    if (header == nullptr || size != sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
-    return MMSYSERR_NOERROR;
+bool validHeader(WAVEHDR* header, UINT size) {
+    return header != nullptr && size == sizeof(WAVEHDR);
 }
 
 }  // namespace
 
 void failWaveOutWrites(int32_t count) {
     writesToFail.store(count < 0 ? 0 : count);
+}
+
+void holdWaveOutSinks(bool hold) {
+    sinksHeld.store(hold);
+}
+
+void afterWaveOutHandleCheck(void (*hook)(HWAVEOUT)) {
+    handleCheckHook.store(hook);
 }
 
 int32_t openWaveOutCount() {
@@ -159,111 +204,131 @@ MMRESULT waveOutOpen(LPHWAVEOUT phwo, UINT uDeviceID, LPCWAVEFORMATEX pwfx, DWOR
         if (!sink) return MMSYSERR_NODRIVER;
     }
 
-    auto* device = new HWAVEOUT__;
+    auto device = std::make_shared<HWAVEOUT__>();
     device->sink = std::move(sink);
     device->format = *pwfx;
-    device->worker = std::thread(runWorker, device);
-    {
-        std::lock_guard lock(registryMutex);
-        openDevices.insert(device);
-    }
-    *phwo = device;
+    device->worker = std::thread(runWorker, device.get());
+    *phwo = device.get();
+    std::lock_guard lock(registryMutex);
+    openDevices.emplace(device.get(), std::move(device));
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT waveOutPrepareHeader(HWAVEOUT hwo, LPWAVEHDR pwh, UINT cbwh) {
-    if (MMRESULT result = checkHeader(hwo, pwh, cbwh); result != MMSYSERR_NOERROR) return result;
-    std::lock_guard lock(hwo->mutex);
+    std::shared_ptr<HWAVEOUT__> device = findDevice(hwo);
+    if (!device) return MMSYSERR_INVALHANDLE;
+    if (!validHeader(pwh, cbwh)) return MMSYSERR_INVALPARAM;
+    std::lock_guard lock(device->mutex);
+    if (device->closing) return MMSYSERR_INVALHANDLE;
     if (pwh->lpData == nullptr && pwh->dwBufferLength != 0) return MMSYSERR_INVALPARAM;
     setFlags(pwh, WHDR_PREPARED);
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT waveOutUnprepareHeader(HWAVEOUT hwo, LPWAVEHDR pwh, UINT cbwh) {
-    if (MMRESULT result = checkHeader(hwo, pwh, cbwh); result != MMSYSERR_NOERROR) return result;
-    std::lock_guard lock(hwo->mutex);
+    std::shared_ptr<HWAVEOUT__> device = findDevice(hwo);
+    if (!device) return MMSYSERR_INVALHANDLE;
+    if (!validHeader(pwh, cbwh)) return MMSYSERR_INVALPARAM;
+    std::lock_guard lock(device->mutex);
+    if (device->closing) return MMSYSERR_INVALHANDLE;
     if ((loadFlags(pwh) & WHDR_INQUEUE) != 0) return WAVERR_STILLPLAYING;
     clearFlags(pwh, WHDR_PREPARED);
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT waveOutWrite(HWAVEOUT hwo, LPWAVEHDR pwh, UINT cbwh) {
-    if (MMRESULT result = checkHeader(hwo, pwh, cbwh); result != MMSYSERR_NOERROR) return result;
-    std::lock_guard lock(hwo->mutex);
+    std::shared_ptr<HWAVEOUT__> device = findDevice(hwo);
+    if (!device) return MMSYSERR_INVALHANDLE;
+    if (!validHeader(pwh, cbwh)) return MMSYSERR_INVALPARAM;
+    std::lock_guard lock(device->mutex);
+    if (device->closing) return MMSYSERR_INVALHANDLE;
     DWORD flags = loadFlags(pwh);
     if ((flags & WHDR_PREPARED) == 0) return WAVERR_UNPREPARED;
     if ((flags & WHDR_INQUEUE) != 0) return WAVERR_STILLPLAYING;
+    // What Windows answers once the device behind a handle is gone.
+    if (device->failed) return MMSYSERR_NODRIVER;
     int32_t failing = writesToFail.load();
     while (failing > 0) {
         if (writesToFail.compare_exchange_weak(failing, failing - 1)) return MMSYSERR_NOMEM;
     }
     clearFlags(pwh, WHDR_DONE);
     setFlags(pwh, WHDR_INQUEUE);
-    hwo->queue.push_back(pwh);
-    hwo->wake.notify_all();
+    device->queue.push_back(pwh);
+    device->wake.notify_all();
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT waveOutReset(HWAVEOUT hwo) {
-    if (!isOpen(hwo)) return MMSYSERR_INVALHANDLE;
-    std::unique_lock lock(hwo->mutex);
-    for (WAVEHDR* header : hwo->queue) markDone(header);
-    hwo->queue.clear();
-    hwo->offset = 0;
-    ++hwo->resets;
-    hwo->idle.wait(lock, [&] { return !hwo->writing; });
-    hwo->sink->discard();
+    std::shared_ptr<HWAVEOUT__> device = findDevice(hwo);
+    if (!device) return MMSYSERR_INVALHANDLE;
+    std::unique_lock lock(device->mutex);
+    if (device->closing) return MMSYSERR_INVALHANDLE;
+    returnQueue(device.get());
+    ++device->resets;
+    // A sink stuck in a write keeps what it holds; the blocks are back all the same.
+    if (device->idle.wait_for(lock, kSinkWait, [&] { return !device->writing; })) device->sink->discard();
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT waveOutPause(HWAVEOUT hwo) {
-    if (!isOpen(hwo)) return MMSYSERR_INVALHANDLE;
-    std::unique_lock lock(hwo->mutex);
-    if (hwo->paused) return MMSYSERR_NOERROR;
-    hwo->paused = true;
+    std::shared_ptr<HWAVEOUT__> device = findDevice(hwo);
+    if (!device) return MMSYSERR_INVALHANDLE;
+    std::unique_lock lock(device->mutex);
+    if (device->closing) return MMSYSERR_INVALHANDLE;
+    if (device->paused) return MMSYSERR_NOERROR;
+    device->paused = true;
     // The piece being written finishes; nothing follows it until the restart.
-    hwo->idle.wait(lock, [&] { return !hwo->writing; });
-    hwo->sink->pause();
+    if (device->idle.wait_for(lock, kSinkWait, [&] { return !device->writing; })) device->sink->pause();
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT waveOutRestart(HWAVEOUT hwo) {
-    if (!isOpen(hwo)) return MMSYSERR_INVALHANDLE;
-    std::lock_guard lock(hwo->mutex);
-    if (!hwo->paused) return MMSYSERR_NOERROR;
-    hwo->paused = false;
-    hwo->sink->resume();
-    hwo->wake.notify_all();
+    std::shared_ptr<HWAVEOUT__> device = findDevice(hwo);
+    if (!device) return MMSYSERR_INVALHANDLE;
+    std::lock_guard lock(device->mutex);
+    if (device->closing) return MMSYSERR_INVALHANDLE;
+    if (!device->paused) return MMSYSERR_NOERROR;
+    device->paused = false;
+    // Only a sink that was paused is resumed; one still writing was never told to pause.
+    if (!device->writing) device->sink->resume();
+    device->wake.notify_all();
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT waveOutSetVolume(HWAVEOUT hwo, DWORD dwVolume) {
-    if (!isOpen(hwo)) return MMSYSERR_INVALHANDLE;
-    std::lock_guard lock(hwo->mutex);
-    hwo->volume = dwVolume;
+    std::shared_ptr<HWAVEOUT__> device = findDevice(hwo);
+    if (!device) return MMSYSERR_INVALHANDLE;
+    std::lock_guard lock(device->mutex);
+    if (device->closing) return MMSYSERR_INVALHANDLE;
+    device->volume = dwVolume;
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT waveOutGetVolume(HWAVEOUT hwo, LPDWORD pdwVolume) {
-    if (!isOpen(hwo)) return MMSYSERR_INVALHANDLE;
+    std::shared_ptr<HWAVEOUT__> device = findDevice(hwo);
+    if (!device) return MMSYSERR_INVALHANDLE;
     if (pdwVolume == nullptr) return MMSYSERR_INVALPARAM;
-    std::lock_guard lock(hwo->mutex);
-    *pdwVolume = hwo->volume;
+    std::lock_guard lock(device->mutex);
+    if (device->closing) return MMSYSERR_INVALHANDLE;
+    *pdwVolume = device->volume;
     return MMSYSERR_NOERROR;
 }
 
 MMRESULT waveOutClose(HWAVEOUT hwo) {
+    std::shared_ptr<HWAVEOUT__> device;
     {
         std::lock_guard registryLock(registryMutex);
-        if (openDevices.count(hwo) == 0) return MMSYSERR_INVALHANDLE;
-        std::lock_guard lock(hwo->mutex);
-        if (!hwo->queue.empty()) return WAVERR_STILLPLAYING;
-        openDevices.erase(hwo);
-        hwo->closing = true;
-        hwo->wake.notify_all();
+        auto it = openDevices.find(hwo);
+        if (it == openDevices.end()) return MMSYSERR_INVALHANDLE;
+        std::lock_guard lock(it->second->mutex);
+        if (!it->second->queue.empty()) return WAVERR_STILLPLAYING;
+        device = std::move(it->second);
+        openDevices.erase(it);
+        device->closing = true;
+        device->wake.notify_all();
     }
-    hwo->worker.join();
-    delete hwo;
+    device->worker.join();
+    // Freed here, or by the last call that still holds it.
     return MMSYSERR_NOERROR;
 }
 

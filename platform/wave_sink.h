@@ -14,8 +14,11 @@ namespace platform {
 class WaveSink {
 public:
     virtual ~WaveSink() = default;
-    // Takes `bytes` bytes of PCM and returns once they are taken, at the sink's pace.
-    virtual void write(const uint8_t* data, size_t bytes) = 0;
+    // Takes `bytes` bytes of PCM and returns once they are taken, at the sink's
+    // pace. Answers false when the sink failed in a way it cannot recover from
+    // (the device was unplugged, the file cannot be written): nothing more can
+    // be played through it.
+    virtual bool write(const uint8_t* data, size_t bytes) = 0;
     // Forgets what was taken but not heard yet.
     virtual void discard() = 0;
     virtual void pause() = 0;

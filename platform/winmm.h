@@ -10,7 +10,11 @@
 //   VELTRANE_WAVEOUT_PACE=fast. Without it the ALSA "default" device plays.
 // - A block counts as played (WHDR_DONE) once the sink has taken all of it.
 // - waveOutReset leaves the paused state as it was; only waveOutRestart ends it.
-// - SetThreadPriority is best effort: raising a priority needs privileges.
+// - A sink that fails for good (a device unplugged, a file that takes no more)
+//   returns every queued block done, and waveOutWrite then answers
+//   MMSYSERR_NODRIVER, as Windows does once a device is gone.
+// - SetThreadPriority sets the thread's nice value relative to the process's
+//   and is best effort: raising a priority needs privileges.
 #pragma once
 
 #ifdef _WIN32
@@ -164,6 +168,7 @@ using platform::GMEM_MOVEABLE;
 using platform::GMEM_SHARE;
 using platform::GMEM_ZEROINIT;
 using platform::MMSYSERR_INVALHANDLE;
+using platform::MMSYSERR_NODRIVER;
 using platform::MMSYSERR_NOERROR;
 using platform::THREAD_PRIORITY_ABOVE_NORMAL;
 using platform::THREAD_PRIORITY_NORMAL;

@@ -9,8 +9,9 @@
 #include <memory>
 #include <vector>
 
-#include "ahx/song_writer.h"
+#include "ahx/song_image.h"
 #include "support/player_fixture.h"
+#include "support/synthetic_songs.h"
 
 namespace ahx {
 namespace {
@@ -41,6 +42,54 @@ TEST(PlayerTest, AnEmptyOrUnboundPlayerTicksInSilence) {
         EXPECT_EQ(v.outPeriod, 0);
     }
     EXPECT_EQ(player->position, 0);
+}
+
+TEST(PlayerTest, ALoadLeavesNothingThatReadsTheOldSong) {
+    // Run under AddressSanitizer: a voice left on the old song's instruments
+    // or playlist reads freed memory at the next tick.
+    const std::vector<uint8_t> busy = writeSongImage(imageOf(synthetic::busySong(3)));
+    const std::vector<uint8_t> other = writeSongImage(imageOf(synthetic::busySong(4)));
+    const std::vector<uint8_t> broken(busy.begin(), busy.begin() + std::ptrdiff_t(busy.size() / 2));
+    auto player = std::make_unique<Player>();
+    player->bindWaveTables(&test::sharedBank());
+
+    auto playAWhile = [&] {
+        ASSERT_EQ(player->startSubsong(0), 1);
+        for (int i = 0; i < 150; ++i) player->tick();
+        int sounding = 0;
+        for (const Voice& v : player->voices) sounding += v.currentInstrument != nullptr && v.outVolume > 0;
+        ASSERT_GT(sounding, 0);
+    };
+    auto expectSilentAndDetached = [&](const char* when) {
+        SCOPED_TRACE(when);
+        for (const Voice& v : player->voices) {
+            EXPECT_EQ(v.currentInstrument, nullptr);
+            EXPECT_EQ(v.currentPlaylist, nullptr);
+            EXPECT_EQ(v.outVolume, 0);
+        }
+        // The new song has no subsongs: this start is refused and changes nothing.
+        EXPECT_EQ(player->startSubsong(1), 0);
+        for (int i = 0; i < 300; ++i) {
+            player->tick();
+            for (const Voice& v : player->voices) ASSERT_EQ(v.outVolume, 0) << "tick " << i;
+        }
+    };
+
+    ASSERT_EQ(player->loadSong(busy.data(), int32_t(busy.size())), 1);
+    playAWhile();
+    ASSERT_EQ(player->loadSong(other.data(), int32_t(other.size())), 1);
+    expectSilentAndDetached("after a load");
+    EXPECT_EQ(player->position, 0);
+    EXPECT_EQ(player->stepIndex, 0);
+
+    playAWhile();
+    ASSERT_EQ(player->loadSong(broken.data(), int32_t(broken.size())), 0);
+    EXPECT_EQ(player->song.positionCount, 0);
+    expectSilentAndDetached("after a failed load");
+
+    // And the next good load plays as from a new player.
+    ASSERT_EQ(player->loadSong(busy.data(), int32_t(busy.size())), 1);
+    playAWhile();
 }
 
 TEST(PlayerTest, BindsTheUnfilteredSetOfAGivenBankOrOfItsOwn) {
@@ -151,7 +200,7 @@ TEST_F(TimingTest, PlaysASongThroughItsStoredForm) {
     Instrument instrument = test::plainInstrument();
     instrument.playlist = {test::playlistRow(4, 1)};
     setStep(1, 0, 1, addInstrument(instrument));
-    const std::vector<uint8_t> bytes = writeSong(player.song);
+    const std::vector<uint8_t> bytes = writeSongImage(imageOf(player.song));
     ASSERT_FALSE(bytes.empty());
     ASSERT_EQ(loadSong(player.song, bytes.data(), int32_t(bytes.size())), 1);
     start();

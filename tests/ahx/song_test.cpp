@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "ahx/song_writer.h"
+#include "ahx/song_image.h"
 
 namespace {
 
@@ -12,6 +12,8 @@ using ahx::Song;
 using Bytes = std::vector<uint8_t>;
 
 int load(Song& song, const Bytes& bytes) { return ahx::loadSong(song, bytes.data(), int32_t(bytes.size())); }
+
+Bytes write(const Song& song) { return ahx::writeSongImage(ahx::imageOf(song)); }
 
 // A header with one position, track length 1, tracks 0..highestTrack and no
 // instruments; the string area is put right after it.
@@ -49,7 +51,7 @@ Song sampleSong() {
 }
 
 TEST(SongLoader, DecodesEveryPartOfAWrittenSong) {
-    Bytes bytes = ahx::writeSong(sampleSong());
+    Bytes bytes = write(sampleSong());
     ASSERT_FALSE(bytes.empty());
     Song song;
     ASSERT_EQ(load(song, bytes), 1);
@@ -154,7 +156,7 @@ TEST(SongLoader, TakesWaveLengthsSixAndSevenAsFive) {
     s.instruments[1].waveLength = 6;
     s.instruments[2].waveLength = 7;
     Song song;
-    ASSERT_EQ(load(song, ahx::writeSong(s)), 1);
+    ASSERT_EQ(load(song, write(s)), 1);
     EXPECT_EQ(song.instruments[1].waveLength, 5);
     EXPECT_EQ(song.instruments[2].waveLength, 5);
 }
@@ -183,7 +185,7 @@ TEST(SongLoader, ReadsStringsOnlyInsideTheData) {
 }
 
 TEST(SongLoader, NamesRunningPastTheEndAreCutThere) {
-    Bytes b = ahx::writeSong(sampleSong());
+    Bytes b = write(sampleSong());
     b.resize(b.size() - 3);  // "lead\0" loses its last two letters and the zero
     Song song;
     ASSERT_EQ(load(song, b), 1);
@@ -192,7 +194,7 @@ TEST(SongLoader, NamesRunningPastTheEndAreCutThere) {
 }
 
 TEST(SongLoader, RejectsBadHeadersBeforeReadingContent) {
-    const Bytes valid = ahx::writeSong(sampleSong());
+    const Bytes valid = write(sampleSong());
     Song song;
     ASSERT_EQ(load(song, valid), 1);
 
@@ -218,7 +220,7 @@ TEST(SongLoader, RejectsBadHeadersBeforeReadingContent) {
 }
 
 TEST(SongLoader, SizeOf65536IsRejectedButLargerPasses) {
-    Bytes b = ahx::writeSong(sampleSong());
+    Bytes b = write(sampleSong());
     b.resize(65536, 0);
     Song song;
     EXPECT_EQ(load(song, b), 0);
@@ -228,7 +230,7 @@ TEST(SongLoader, SizeOf65536IsRejectedButLargerPasses) {
 }
 
 TEST(SongLoader, EveryTruncationIsRejectedWithinTheData) {
-    const Bytes valid = ahx::writeSong(sampleSong());
+    const Bytes valid = write(sampleSong());
     const size_t stringArea = size_t(valid[4] << 8 | valid[5]);
     Song song;
     for (size_t size = 0; size < stringArea; ++size) {
@@ -239,7 +241,7 @@ TEST(SongLoader, EveryTruncationIsRejectedWithinTheData) {
 }
 
 TEST(SongLoader, RejectedLoadLeavesTheSongEmpty) {
-    const Bytes valid = ahx::writeSong(sampleSong());
+    const Bytes valid = write(sampleSong());
     Song song;
     ASSERT_EQ(load(song, valid), 1);
     Bytes cut(valid.begin(), valid.begin() + 40);
@@ -263,8 +265,8 @@ TEST(SongLoader, ReloadReplacesEverythingThePreviousSongOwned) {
     small.subsongs.clear();
 
     Song song;
-    ASSERT_EQ(load(song, ahx::writeSong(big)), 1);
-    ASSERT_EQ(load(song, ahx::writeSong(small)), 1);
+    ASSERT_EQ(load(song, write(big)), 1);
+    ASSERT_EQ(load(song, write(small)), 1);
     EXPECT_EQ(song.tracks.size(), 2u);
     EXPECT_EQ(song.instruments.size(), 2u);
     EXPECT_EQ(song.subsongCount, 0);
@@ -285,14 +287,14 @@ TEST(SongLoader, EmptyCountsReadNothing) {
 
 TEST(SongLifecycle, ClearKeepsVersionAndMultiplierReleaseFreesAll) {
     Song song;
-    ASSERT_EQ(load(song, ahx::writeSong(sampleSong())), 1);
+    ASSERT_EQ(load(song, write(sampleSong())), 1);
     ahx::clearSong(song);
     EXPECT_EQ(song.version, 1);
     EXPECT_EQ(song.speedMultiplier, 2);
     EXPECT_EQ(song.positionCount, 0);
     EXPECT_TRUE(song.tracks.empty());
 
-    ASSERT_EQ(load(song, ahx::writeSong(sampleSong())), 1);
+    ASSERT_EQ(load(song, write(sampleSong())), 1);
     ahx::releaseSong(song);
     EXPECT_EQ(song.tracks.capacity(), 0u);
     EXPECT_EQ(song.instruments.capacity(), 0u);

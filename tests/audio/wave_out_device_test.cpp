@@ -256,6 +256,57 @@ TEST_F(WaveOutDeviceTest, ABlockTheDeviceRefusedIsFreeForTheNextPassAndForReleas
     platform::failWaveOutWrites(0);
 }
 
+TEST_F(WaveOutDeviceTest, ADeviceThatRefusesBlockAfterBlockIsLostAndTriedAgainAtTheNextOpen) {
+    auto device = std::make_unique<WaveOutDevice>();
+    auto player = makePlayer(6);
+    ASSERT_EQ(device->open(kRate, 16, kFrames, kBlocks, 1.0f), 1);
+    ASSERT_EQ(device->play(player.get()), 1);
+    ASSERT_EQ(device->pause(), 1);
+    platform::failWaveOutWrites(1000);
+    device->refill();
+    // The limit is reached part way through the pass; the rest is not rendered.
+    EXPECT_EQ(device->deviceLost(), 1);
+    EXPECT_EQ(device->lastRefusal(), platform::MMSYSERR_NOMEM);
+    EXPECT_EQ(device->playing.load(), 0);
+    for (int32_t i = WaveOutDevice::kRefusalsBeforeLost; i < kBlocks; ++i) {
+        EXPECT_EQ(device->blocks[i].prepared, 0) << "block " << i;
+    }
+    const int32_t position = player->position;
+    const int32_t step = player->stepIndex;
+    device->refill();
+    EXPECT_EQ(player->position, position);
+    EXPECT_EQ(player->stepIndex, step);
+    EXPECT_EQ(device->play(player.get()), 0);
+    platform::failWaveOutWrites(0);
+
+    // A track change: stop, release, then the next open tries the device afresh.
+    EXPECT_EQ(device->stop(), 1);
+    ASSERT_EQ(device->release(), 1);
+    ASSERT_EQ(device->open(kRate, 16, kFrames, kBlocks, 1.0f), 1);
+    EXPECT_EQ(device->deviceLost(), 0);
+    ASSERT_EQ(device->play(player.get()), 1);
+    device->refill();
+    for (int32_t i = 0; i < kBlocks; ++i) EXPECT_EQ(device->blocks[i].prepared, 1) << "block " << i;
+    EXPECT_EQ(device->release(), 1);
+}
+
+TEST_F(WaveOutDeviceTest, RefusalsThatAreNotInARowDoNotLoseTheDevice) {
+    auto device = std::make_unique<WaveOutDevice>();
+    auto player = makePlayer(8);
+    ASSERT_EQ(device->open(kRate, 16, kFrames, kBlocks, 1.0f), 1);
+    ASSERT_EQ(device->play(player.get()), 1);
+    ASSERT_EQ(device->pause(), 1);
+    for (int pass = 0; pass < 4; ++pass) {
+        platform::failWaveOutWrites(WaveOutDevice::kRefusalsBeforeLost - 1);
+        ASSERT_EQ(device->stop(), 1);
+        device->playing.store(1);
+        device->refill();
+        EXPECT_EQ(device->deviceLost(), 0) << "pass " << pass;
+    }
+    platform::failWaveOutWrites(0);
+    EXPECT_EQ(device->release(), 1);
+}
+
 #endif
 
 }  // namespace

@@ -3,16 +3,20 @@
 // once, pause holds and restart goes on, and misuse is answered with the
 // codes Windows gives.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "platform/test_hooks.h"
 #include "platform/winmm.h"
 
 namespace platform {
@@ -231,6 +235,92 @@ TEST_F(WaveOutLayerTest, WithoutAFileTheAlsaDefaultDevicePlays) {
     EXPECT_TRUE(played().empty());
 }
 
+TEST_F(WaveOutLayerTest, ASinkThatFailsForGoodReturnsEveryBlockAndRefusesTheNext) {
+    // A file that takes nothing stands for a card that was unplugged.
+    setenv("VELTRANE_WAVEOUT_FILE", "/dev/full", 1);
+    HWAVEOUT device = openDevice(monoFormat());
+    ASSERT_NE(device, nullptr);
+    Block a(400, 1), b(400, 2), c(400, 3);
+    // Both queued before the first write fails.
+    ASSERT_EQ(waveOutPause(device), MMSYSERR_NOERROR);
+    ASSERT_EQ(queue(device, a), MMSYSERR_NOERROR);
+    ASSERT_EQ(queue(device, b), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutRestart(device), MMSYSERR_NOERROR);
+    EXPECT_TRUE(waitDone(a.header));
+    EXPECT_TRUE(waitDone(b.header));
+    // What Windows answers for a device that has gone.
+    EXPECT_EQ(queue(device, c), MMSYSERR_NODRIVER);
+    EXPECT_EQ(flags(c.header) & WHDR_INQUEUE, 0u);
+    EXPECT_EQ(waveOutReset(device), MMSYSERR_NOERROR);
+    for (Block* block : {&a, &b, &c}) {
+        EXPECT_EQ(waveOutUnprepareHeader(device, &block->header, sizeof(WAVEHDR)), MMSYSERR_NOERROR);
+    }
+    EXPECT_EQ(waveOutClose(device), MMSYSERR_NOERROR);
+}
+
+TEST_F(WaveOutLayerTest, ResetAndPauseDoNotWaitForeverOnASinkStuckInAWrite) {
+    HWAVEOUT device = openDevice(monoFormat());
+    ASSERT_NE(device, nullptr);
+    Block a(400, 1);
+    holdWaveOutSinks(true);
+    ASSERT_EQ(queue(device, a), MMSYSERR_NOERROR);
+    Sleep(20);  // the worker is in its write now
+    for (MMRESULT (*call)(HWAVEOUT) : {waveOutReset, waveOutPause}) {
+        auto answer = std::async(std::launch::async, call, device);
+        const bool answered = answer.wait_for(std::chrono::seconds(6)) == std::future_status::ready;
+        if (!answered) holdWaveOutSinks(false);  // let the call end, or the test never would
+        ASSERT_TRUE(answered);
+        EXPECT_EQ(answer.get(), MMSYSERR_NOERROR);
+    }
+    // The reset gave the block back although the sink still had it.
+    EXPECT_NE(flags(a.header) & WHDR_DONE, 0u);
+    holdWaveOutSinks(false);
+    EXPECT_EQ(waveOutRestart(device), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveOutClose(device), MMSYSERR_NOERROR);
+}
+
+TEST_F(WaveOutLayerTest, ACloseBetweenAnotherCallsCheckAndItsUseFreesNothingInUse) {
+    // Under AddressSanitizer: each call below finds its device open, then the
+    // handle is closed, as by another thread, before the call goes on.
+    static HWAVEOUT closing = nullptr;
+    afterWaveOutHandleCheck([](HWAVEOUT handle) {
+        if (handle != closing) return;
+        closing = nullptr;
+        EXPECT_EQ(waveOutClose(handle), MMSYSERR_NOERROR);
+    });
+    WAVEFORMATEX format = monoFormat();
+    for (MMRESULT (*call)(HWAVEOUT) : {waveOutReset, waveOutPause, waveOutRestart}) {
+        closing = openDevice(format);
+        ASSERT_NE(closing, nullptr);
+        EXPECT_EQ(call(closing), MMSYSERR_INVALHANDLE);
+    }
+    Block a(10, 1);
+    closing = openDevice(format);
+    EXPECT_EQ(waveOutPrepareHeader(closing, &a.header, sizeof(WAVEHDR)), MMSYSERR_INVALHANDLE);
+    closing = openDevice(format);
+    DWORD volume = 0;
+    EXPECT_EQ(waveOutGetVolume(closing, &volume), MMSYSERR_INVALHANDLE);
+    afterWaveOutHandleCheck(nullptr);
+    EXPECT_EQ(openWaveOutCount(), 0);
+}
+
+TEST(GlobalMemoryTest, AFreedHandleIsRefusedWithoutBeingReadThrough) {
+    // Under AddressSanitizer: the second free must not read the freed block.
+    HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE, 32);
+    ASSERT_NE(handle, nullptr);
+    const int32_t live = liveGlobalAllocations();
+    EXPECT_EQ(GlobalFree(handle), nullptr);
+    EXPECT_EQ(liveGlobalAllocations(), live - 1);
+    SetLastError(0);
+    EXPECT_EQ(GlobalFree(handle), handle);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(GlobalLock(handle), nullptr);
+    EXPECT_EQ(GlobalUnlock(handle), 0);
+    EXPECT_EQ(liveGlobalAllocations(), live - 1);
+    int onTheStack = 0;
+    EXPECT_EQ(GlobalFree(&onTheStack), &onTheStack);
+}
+
 TEST(GlobalMemoryTest, LocksAreCountedAndTheLastUnlockAnswersZeroWithoutAnError) {
     HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE | GMEM_SHARE, 64);
     ASSERT_NE(handle, nullptr);
@@ -260,6 +350,40 @@ TEST(ThreadStartTest, RunsTheFunctionWithItsArgumentWithoutAHandleToKeep) {
     while (seen.load() == 0 && Clock::now() - start < std::chrono::seconds(5)) Sleep(1);
     EXPECT_EQ(seen.load(), 42);
     EXPECT_EQ(SetThreadPriority(reinterpret_cast<HANDLE>(intptr_t(1)), THREAD_PRIORITY_ABOVE_NORMAL), 0);
+}
+
+TEST(ThreadStartTest, PriorityIsSetRelativeToTheProcesssNiceValue) {
+    // As on Windows, where a thread's priority is relative to its process's
+    // class: the process here runs three steps nicer than it started.
+    const int started = getpriority(PRIO_PROCESS, id_t(getpid()));
+    if (started > 15) GTEST_SKIP() << "the process is already at nice " << started;
+    ASSERT_EQ(setpriority(PRIO_PROCESS, id_t(getpid()), started + 3), 0);
+    struct Seen {
+        std::atomic<int> normal{100};
+        std::atomic<int> raised{100};
+        std::atomic<bool> done{false};
+    } seen;
+    ASSERT_NE(_beginthread(
+                  [](void* p) {
+                      auto* s = static_cast<Seen*>(p);
+                      if (SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL) != 0)
+                          s->normal.store(getpriority(PRIO_PROCESS, id_t(gettid())));
+                      if (SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL) != 0)
+                          s->raised.store(getpriority(PRIO_PROCESS, id_t(gettid())));
+                      s->done.store(true);
+                  },
+                  0, &seen),
+              uintptr_t(-1));
+    auto start = Clock::now();
+    while (!seen.done.load() && Clock::now() - start < std::chrono::seconds(5)) Sleep(1);
+    // Back where it was, when the process may go there (root may).
+    setpriority(PRIO_PROCESS, id_t(getpid()), started);
+    ASSERT_TRUE(seen.done.load());
+    EXPECT_EQ(seen.normal.load(), started + 3);
+    // Raising is for the privileged only; where it went through, it is one step.
+    if (seen.raised.load() != 100) {
+        EXPECT_EQ(seen.raised.load(), started + 2);
+    }
 }
 
 }  // namespace

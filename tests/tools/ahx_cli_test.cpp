@@ -9,14 +9,17 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "ahx/player.h"
-#include "ahx/song_writer.h"
+#include "ahx/song_image.h"
 #include "audio/memory_output.h"
 #include "support/synthetic_songs.h"
+#include "tools/ahx/command_line.h"
 
 namespace {
 
@@ -54,7 +57,7 @@ protected:
         writeSong("stops.ahx", stops);
         writeBytes("garbage.ahx", "this is no song at all");
         writeBytes("revision.ahx", std::string("THX\x05", 4) + std::string(40, '\0'));
-        const std::vector<uint8_t> busy = ahx::writeSong(synthetic::busySong(5));
+        const std::vector<uint8_t> busy = ahx::writeSongImage(ahx::imageOf(synthetic::busySong(5)));
         writeBytes("truncated.ahx", std::string(busy.begin(), busy.begin() + long(busy.size() / 2)));
         fs::create_directories(*dir_ / "folder.ahx");
     }
@@ -66,7 +69,7 @@ protected:
     }
 
     static void writeSong(const std::string& name, const ahx::Song& song) {
-        const std::vector<uint8_t> bytes = ahx::writeSong(song);
+        const std::vector<uint8_t> bytes = ahx::writeSongImage(ahx::imageOf(song));
         ASSERT_FALSE(bytes.empty()) << name;
         writeBytes(name, std::string(bytes.begin(), bytes.end()));
     }
@@ -77,13 +80,17 @@ protected:
 
     static std::string path(const std::string& name) { return (*dir_ / name).string(); }
 
-    static Result run(const std::string& arguments) {
-        const std::string out = path("stdout.txt");
+    // Standard output goes to `stdoutPath` when given; `environment` is put
+    // before the command ("NAME=VALUE ").
+    static Result run(const std::string& arguments, const std::string& stdoutPath = "",
+                      const std::string& environment = "") {
+        const std::string out = stdoutPath.empty() ? path("stdout.txt") : stdoutPath;
         const std::string err = path("stderr.txt");
         const std::string command =
-            std::string(AHX_TOOL) + " " + arguments + " >" + out + " 2>" + err + " </dev/null";
+            environment + std::string(AHX_TOOL) + " " + arguments + " >" + out + " 2>" + err + " </dev/null";
         const int status = std::system(command.c_str());
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(out), readText(err)};
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, stdoutPath.empty() ? readText(out) : "",
+                readText(err)};
     }
 
     // The samples a fresh program plays for the song file `name`.
@@ -245,9 +252,125 @@ TEST_F(AhxTool, BadSongsAreNamedOnOneLineWithExitCode2) {
     }
     EXPECT_FALSE(fs::exists(path("never.wav")));
 
-    Result r = run("render " + path("empty.ahx") + " -o " + path("no/such/folder/out.wav"));
+}
+
+TEST_F(AhxTool, CompileAndDecompileReadTheirInputLikeTheOtherCommands) {
+    // A file past the limit: sparse, so it costs no disk.
+    std::ofstream(path("huge.ahxt"));
+    fs::resize_file(path("huge.ahxt"), (64u << 20) + 1);
+    const std::pair<std::string, std::string> cases[] = {
+        {"compile " + path("missing.ahxt") + " -o " + path("never.ahx"), "No such file or directory"},
+        {"compile " + path("folder.ahx") + " -o " + path("never.ahx"), "Is a directory"},
+        {"compile " + path("huge.ahxt") + " -o " + path("never.ahx"), "too large"},
+        {"decompile " + path("folder.ahx"), "Is a directory"},
+        {"decompile /dev/zero", "too large"},
+        {"decompile " + path("missing.ahx"), "No such file or directory"},
+        {"decompile " + path("garbage.ahx"), "not an AHX song"},
+        {"decompile " + path("revision.ahx"), "unsupported AHX format revision 5"},
+        {"decompile " + path("truncated.ahx"), "cut short"},
+    };
+    for (const auto& [args, why] : cases) {
+        Result r = run(args);
+        EXPECT_EQ(r.code, 2) << args;
+        EXPECT_EQ(lines(r.err).size(), 1u) << args << "\n" << r.err;
+        EXPECT_EQ(r.err.rfind("ahx " + args.substr(0, args.find(' ')) + ": ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(why), std::string::npos) << args << "\n" << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    EXPECT_FALSE(fs::exists(path("never.ahx")));
+    fs::remove(path("huge.ahxt"));
+}
+
+TEST_F(AhxTool, AnOutputThatCannotBeWrittenExitsWith4) {
+    const std::string busy = path("busy.ahx");
+    ASSERT_EQ(run("decompile " + busy + " -o " + path("busy.ahxt")).code, 0);
+    for (const std::string& args : {
+             "info " + busy,
+             std::string("info --help"),
+             "trace " + busy + " --ticks 2000",
+             "decompile " + busy,
+         }) {
+        Result r = run(args, "/dev/full");
+        EXPECT_EQ(r.code, 4) << args;
+        EXPECT_EQ(lines(r.err).size(), 1u) << args << "\n" << r.err;
+        EXPECT_NE(r.err.find("standard output: cannot write: No space left on device"), std::string::npos) << r.err;
+    }
+    for (const std::string& args : {
+             "decompile " + busy + " -o /dev/full",
+             "compile " + path("busy.ahxt") + " -o /dev/full",
+             "render " + busy + " --seconds 1 -o /dev/full",
+             "render " + busy + " --seconds 1 -o " + path("no/such/folder/out.wav"),
+         }) {
+        Result r = run(args);
+        EXPECT_EQ(r.code, 4) << args;
+        EXPECT_EQ(lines(r.err).size(), 1u) << args << "\n" << r.err;
+        EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(fs::exists("/dev/full"));
+}
+
+TEST(AhxCommand, AnExceptionThatEscapesACommandIsOneLineNotAnAbort) {
+    const struct {
+        int (*run)(tools::Args);
+        std::string message;
+    } cases[] = {
+        {[](tools::Args) -> int { throw std::bad_alloc(); }, "ahx info: out of memory\n"},
+        {[](tools::Args) -> int { throw std::runtime_error("disk on fire"); }, "ahx info: disk on fire\n"},
+        {[](tools::Args) -> int { throw 7; }, "ahx info: failed for an unknown reason\n"},
+    };
+    for (const auto& c : cases) {
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(tools::runGuarded("info", c.run, {}), tools::kExitFailure);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
+    }
+    EXPECT_EQ(tools::runGuarded("info", [](tools::Args) { return 3; }, {}), 3);
+}
+
+TEST_F(AhxTool, PlayEndsWithExit3WhenTheSoundDeviceStops) {
+    // A sink that takes nothing, as a card that was unplugged; `timeout` ends
+    // a tool that would play on unheard.
+    Result r = run("play " + path("busy.ahx"), "",
+                   "VELTRANE_WAVEOUT_FILE=/dev/full VELTRANE_WAVEOUT_PACE=fast timeout 30 ");
+    EXPECT_EQ(r.code, 3);
+    EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
+    EXPECT_EQ(r.err.rfind("ahx play: the sound device stopped: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("the device is gone"), std::string::npos) << r.err;
+}
+
+TEST_F(AhxTool, CompilerMessagesArePrefixedAndPositionsOutsideTheListWarn) {
+    const std::string source = std::string(SONGS_DIR) + "/../../tests/tools/data/bad_song.ahxt";
+    Result r = run("compile " + source + " -o " + path("never.ahx"));
     EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("cannot write"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.rfind("ahx compile: " + source + ":4: step command must be hex digits", 0), 0u) << r.err;
+
+    writeBytes("no_steps.ahxt", "track-length 0\npositions\n    0 0 0 0 0 0 0 0 0\ntrack 0 empty\n");
+    r = run("compile " + path("no_steps.ahxt") + " -o " + path("never.ahx"));
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "ahx compile: " + path("no_steps.ahxt") +
+                         ":1: track length must be 1..255, not 0\n");
+    writeBytes("no_positions.ahxt", "track-length 1\ntrack 0 empty\n");
+    r = run("compile " + path("no_positions.ahxt") + " -o " + path("never.ahx"));
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("no positions"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(path("never.ahx")));
+
+    writeBytes("outside.ahxt",
+               "track-length 1\nrestart 60000\nsubsongs 9999\npositions\n    0 0 0 0 0 0 0 0 0\ntrack 0 empty\n");
+    r = run("compile " + path("outside.ahxt") + " -o " + path("outside.ahx"));
+    EXPECT_EQ(r.code, 0) << r.err;
+    const std::vector<std::string> warnings = lines(r.err);
+    ASSERT_EQ(warnings.size(), 2u) << r.err;
+    EXPECT_EQ(warnings[0].rfind("ahx compile: " + path("outside.ahxt") + ":2: warning: restart position 60000", 0), 0u);
+    EXPECT_EQ(warnings[1].rfind("ahx compile: " + path("outside.ahxt") + ":3: warning: subsong 1", 0), 0u);
+    r = run("info " + path("outside.ahx"));
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("restart position: 60000 (outside the list: the player goes to position 0)"),
+              std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("subsong 1 at position 9999 (outside the list"), std::string::npos) << r.out;
+    // It decompiles to a text that compiles to the same bytes again.
+    ASSERT_EQ(run("decompile " + path("outside.ahx") + " -o " + path("outside2.ahxt")).code, 0);
+    ASSERT_EQ(run("compile " + path("outside2.ahxt") + " -o " + path("outside2.ahx")).code, 0);
+    EXPECT_EQ(readText(path("outside2.ahx")), readText(path("outside.ahx")));
 }
 
 TEST_F(AhxTool, UsageErrorsExitWith1AndHelpWith0) {

@@ -2,86 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <string>
 
+#include "ahx/player.h"
+#include "support/random_song_images.h"
+
 namespace {
 
-using tools::SongFile;
-
-// A song with every field, the bits players ignore included, at a random
-// value within its stored width.
-SongFile randomSongFile(std::mt19937& rng) {
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-    auto text = [&](int maxLength) {
-        std::string s(size_t(pick(0, maxLength)), ' ');
-        for (char& c : s) c = char(pick(1, 255));
-        return s;
-    };
-    SongFile f;
-    ahx::Song& s = f.song;
-    s.title = text(30);
-    s.version = pick(0, 1);
-    s.speedMultiplier = pick(1, 4);
-    s.restartPosition = pick(0, 65535);
-    s.trackLength = pick(0, 3) == 0 ? pick(0, 255) : pick(1, 64);
-    f.unusedHeaderBit = uint8_t(pick(0, 1));
-    s.subsongs.resize(size_t(pick(0, 1) ? pick(0, 5) : 0));
-    for (int32_t& start : s.subsongs) start = pick(0, 65535);
-    s.positions.resize(size_t(pick(0, 60)));
-    for (ahx::Position& p : s.positions) {
-        for (int k = 0; k < ahx::kChannels; ++k) {
-            p.track[k] = pick(0, 255);
-            p.transpose[k] = pick(-128, 127);
-        }
-    }
-    s.tracks.resize(size_t(pick(1, 12)));
-    for (std::vector<ahx::Step>& t : s.tracks) {
-        t.resize(size_t(s.trackLength));
-        const bool sparse = pick(0, 1);
-        for (ahx::Step& st : t) {
-            if (sparse && pick(0, 3)) continue;
-            st = {pick(0, 63), pick(0, 63), pick(0, 15), pick(0, 255)};
-        }
-    }
-    f.omitTrack0 = pick(0, 1);
-    if (f.omitTrack0 || pick(0, 3) == 0) s.tracks[0].assign(size_t(s.trackLength), ahx::Step{});
-    s.instruments.resize(size_t(pick(1, 10)));
-    f.unusedBits.resize(s.instruments.size());
-    for (size_t i = 1; i < s.instruments.size(); ++i) {
-        ahx::Instrument& in = s.instruments[i];
-        in.name = text(12);
-        for (int32_t* v :
-             {&in.volume, &in.attackFrames, &in.attackVolume, &in.decayFrames, &in.decayVolume,
-              &in.sustainFrames, &in.releaseFrames, &in.releaseVolume, &in.vibratoDelay, &in.vibratoSpeed,
-              &in.squareLowerLimit, &in.squareUpperLimit, &in.squareSpeed, &in.playlistSpeed})
-            *v = pick(0, 255);
-        in.waveLength = pick(0, 7);
-        in.filterLowerLimit = pick(0, 127);
-        in.filterUpperLimit = pick(0, 63);
-        in.filterSpeed = pick(0, 63);
-        in.vibratoDepth = pick(0, 15);
-        in.hardCutRelease = pick(0, 1);
-        in.hardCutReleaseFrames = pick(0, 7);
-        if (pick(0, 1)) {
-            for (uint8_t& b : f.unusedBits[i].bytes) b = uint8_t(pick(0, 255));
-            f.unusedBits[i].filterUpperHighBits = uint8_t(pick(0, 3));
-        }
-        in.playlist.resize(size_t(pick(0, 3) == 0 ? pick(0, 255) : pick(0, 16)));
-        in.playlistLength = int32_t(in.playlist.size());
-        for (ahx::PlaylistEntry& e : in.playlist)
-            e = {pick(0, 63), pick(0, 1), pick(0, 7), {pick(0, 7), pick(0, 7)}, {pick(0, 255), pick(0, 255)}};
-    }
-    s.positionCount = int32_t(s.positions.size());
-    s.highestTrack = int32_t(s.tracks.size()) - 1;
-    s.instrumentCount = int32_t(s.instruments.size()) - 1;
-    s.subsongCount = int32_t(s.subsongs.size());
-    return f;
-}
+using SongFile = ahx::SongImage;
 
 std::vector<uint8_t> encode(const SongFile& f) {
     std::string error;
-    std::vector<uint8_t> bytes = tools::encodeSongFile(f, error);
+    std::vector<uint8_t> bytes = ahx::writeSongImage(f, &error);
     EXPECT_EQ(error, "");
     return bytes;
 }
@@ -90,7 +24,7 @@ std::vector<uint8_t> encode(const SongFile& f) {
 std::vector<uint8_t> throughText(const std::vector<uint8_t>& bytes, std::string* text = nullptr) {
     SongFile decoded;
     std::string error;
-    if (!tools::decodeSongFile(bytes, decoded, error)) {
+    if (!ahx::readSongImage(bytes.data(), bytes.size(), decoded, &error)) {
         ADD_FAILURE() << "decode: " << error;
         return {};
     }
@@ -122,10 +56,33 @@ tools::SongTextError parseError(std::string_view text) {
 TEST(SongTextRoundTrip, RandomSongsComeBackByteForByte) {
     std::mt19937 rng(20261207);
     for (int i = 0; i < 200; ++i) {
-        const std::vector<uint8_t> bytes = encode(randomSongFile(rng));
+        const std::vector<uint8_t> bytes = encode(synthetic::randomSongImage(rng));
         ASSERT_FALSE(bytes.empty());
         std::string text;
         ASSERT_EQ(throughText(bytes, &text), bytes) << "song " << i << ":\n" << text;
+    }
+}
+
+TEST(SongTextRoundTrip, EveryCompiledSongLoadsAndPlays) {
+    static const ahx::WaveTables* bank = new ahx::WaveTables;
+    std::mt19937 rng(99);
+    for (int i = 0; i < 60; ++i) {
+        SongFile parsed;
+        tools::SongTextError error;
+        ASSERT_TRUE(tools::parseSongText(tools::printSongText(synthetic::randomSongImage(rng)), parsed, error))
+            << error.message;
+        const std::vector<uint8_t> bytes = encode(parsed);
+        auto player = std::make_unique<ahx::Player>();
+        player->bindWaveTables(bank);
+        ASSERT_EQ(player->loadSong(bytes.data(), int32_t(bytes.size())), 1) << "song " << i;
+        ASSERT_EQ(player->startSubsong(0), 1);
+        for (int tick = 0; tick < 300; ++tick) {
+            player->tick();
+            for (const ahx::Voice& v : player->voices) {
+                ASSERT_GE(v.outVolume, 0);
+                ASSERT_LE(v.outVolume, 64);
+            }
+        }
     }
 }
 
@@ -140,6 +97,8 @@ TEST(SongTextRoundTrip, EveryStepAndPlaylistBitPattern) {
         f.song.tracks[size_t(i / 255)].push_back({b0 >> 2, (b0 & 3) << 4 | b1 >> 4, b1 & 15, (i * 7) & 255});
     }
     f.song.highestTrack = 63;
+    f.song.positions.resize(1);
+    f.song.positionCount = 1;
     f.song.instruments.resize(2);
     f.unusedBits.resize(2);
     for (int b = 0; b < 255; ++b) {
@@ -282,67 +241,98 @@ TEST(SongTextParse, MistakesNameTheirLine) {
     }
 }
 
-TEST(SongFileDecode, RefusesImagesWithoutATextForm) {
+TEST(SongTextRoundTrip, UnusualStringLayoutsComeBackByteForByte) {
     std::mt19937 rng(7);
-    const std::vector<uint8_t> bytes = encode(randomSongFile(rng));
-    SongFile f;
-    std::string error;
-
-    std::vector<uint8_t> trailing = bytes;
-    trailing.push_back(0);
-    EXPECT_FALSE(tools::decodeSongFile(trailing, f, error));
-    EXPECT_NE(error.find("follow the last instrument name"), std::string::npos) << error;
-
-    std::vector<uint8_t> gap = bytes;
-    const size_t offset = size_t(bytes[4]) << 8 | bytes[5];
-    gap.insert(gap.begin() + std::ptrdiff_t(offset), uint8_t{0xAA});
-    gap[4] = uint8_t((offset + 1) >> 8);
-    gap[5] = uint8_t(offset + 1);
-    EXPECT_FALSE(tools::decodeSongFile(gap, f, error));
-    EXPECT_NE(error.find("does not follow the song data"), std::string::npos) << error;
-
-    std::vector<uint8_t> revision = bytes;
-    revision[3] = 2;
-    EXPECT_FALSE(tools::decodeSongFile(revision, f, error));
-
-    std::vector<uint8_t> unterminated(bytes.begin(), bytes.end() - 1);
-    EXPECT_FALSE(tools::decodeSongFile(unterminated, f, error));
-    EXPECT_NE(error.find("terminating zero"), std::string::npos) << error;
-
-    for (size_t cut : {size_t(0), size_t(13), size_t(15), offset / 2, offset - 1}) {
-        std::vector<uint8_t> shorter(bytes.begin(),
-                                     bytes.begin() + std::ptrdiff_t(std::min(cut, bytes.size())));
-        EXPECT_FALSE(tools::decodeSongFile(shorter, f, error)) << cut;
+    for (int i = 0; i < 20; ++i) {
+        const std::vector<uint8_t> usual = encode(synthetic::randomSongImage(rng));
+        for (const std::vector<uint8_t>& bytes : synthetic::unusualLayouts(usual)) {
+            std::string text;
+            ASSERT_EQ(throughText(bytes, &text), bytes) << text;
+            EXPECT_NE(text.find("\nstring-area "), std::string::npos);
+            EXPECT_NE(text.find("\ntail\n"), std::string::npos);
+        }
     }
 }
 
-TEST(SongFileEncode, RefusesWhatTheFormatCannotHold) {
-    std::mt19937 rng(11);
-    SongFile f = randomSongFile(rng);
+TEST(SongTextParse, StringAreaAndTailHoldTheBytesAsStored) {
+    const std::string song = "title \"ab\"\ntrack-length 1\npositions\n    0 0 0 0 0 0 0 0 0\ntrack 0 empty\n";
+    // The title right after the song data (14 + 8 + 3 bytes), then a gap byte.
+    SongFile f = parse(song + "string-area 25\ntail\n    0 61 62 00 FF\n");
     std::string error;
+    const std::vector<uint8_t> bytes = ahx::writeSongImage(f, &error);
+    ASSERT_EQ(error, "");
+    EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 4, bytes.end()), (std::vector<uint8_t>{'a', 'b', 0, 0xFF}));
 
-    SongFile notEmpty = f;
-    notEmpty.omitTrack0 = true;
-    notEmpty.song.trackLength = 1;
-    for (auto& t : notEmpty.song.tracks) t.assign(1, ahx::Step{});
-    notEmpty.song.tracks[0][0].note = 1;
-    EXPECT_TRUE(tools::encodeSongFile(notEmpty, error).empty());
-    EXPECT_NE(error.find("track 0"), std::string::npos) << error;
+    // A title that the bytes do not hold is refused, not written.
+    f = parse("title \"xy\"\n" + song.substr(song.find('\n') + 1) + "string-area 25\ntail\n    0 61 62 00\n");
+    EXPECT_TRUE(ahx::writeSongImage(f, &error).empty());
+    EXPECT_NE(error.find("title differs"), std::string::npos) << error;
 
-    SongFile huge = f;
-    huge.song.trackLength = 255;
-    huge.song.tracks.assign(100, std::vector<ahx::Step>(255));
-    huge.song.highestTrack = 99;
-    huge.omitTrack0 = false;
-    EXPECT_TRUE(tools::encodeSongFile(huge, error).empty());
-    EXPECT_NE(error.find("16-bit"), std::string::npos) << error;
+    EXPECT_EQ(parseError(song + "string-area 25\n").line, 6);
+    EXPECT_EQ(parseError(song + "tail\n    0 00\n").line, 6);
+    EXPECT_NE(parseError(song + "string-area 25\ntail\n    1 00\n").message.find("tail offset 1 where 0"),
+              std::string::npos);
+}
 
-    SongFile wide = f;
-    wide.song.instruments.resize(2);
-    wide.unusedBits.resize(2);
-    wide.song.instrumentCount = 1;
-    wide.song.instruments[1].vibratoDepth = 16;
-    EXPECT_TRUE(tools::encodeSongFile(wide, error).empty());
+TEST(SongTextParse, RefusesSongsTheLoaderRejectsAndWarnsAboutPositionsOutsideTheList) {
+    const std::string tracks = "track 0 empty\n";
+    const std::string positions = "positions\n    0 0 0 0 0 0 0 0 0\n    1 0 0 0 0 0 0 0 0\n";
+    tools::SongTextError error = parseError("track-length 0\n" + positions + tracks);
+    EXPECT_EQ(error.line, 1);
+    EXPECT_NE(error.message.find("track length must be 1..255"), std::string::npos) << error.message;
+    error = parseError("track-length 1\n" + tracks);
+    EXPECT_EQ(error.line, 0);
+    EXPECT_NE(error.message.find("no positions"), std::string::npos) << error.message;
+    error = parseError("track-length 1\npositions\n" + tracks);
+    EXPECT_EQ(error.line, 2);
+
+    SongFile f;
+    std::vector<tools::SongTextError> warnings;
+    ASSERT_TRUE(tools::parseSongText("track-length 1\nrestart 60000\nsubsongs 1 9999 2\n" + positions + tracks, f,
+                                     error, &warnings));
+    ASSERT_EQ(warnings.size(), 3u);
+    EXPECT_EQ(warnings[0].line, 2);
+    EXPECT_NE(warnings[0].message.find("restart position 60000 is outside the 2 positions"), std::string::npos)
+        << warnings[0].message;
+    EXPECT_EQ(warnings[1].line, 3);
+    EXPECT_NE(warnings[1].message.find("subsong 2 starts at position 9999"), std::string::npos) << warnings[1].message;
+    EXPECT_NE(warnings[2].message.find("subsong 3 starts at position 2,"), std::string::npos) << warnings[2].message;
+    // Such a song still compiles to the bytes it describes, and loads.
+    const std::vector<uint8_t> bytes = encode(f);
+    ahx::Song song;
+    EXPECT_EQ(ahx::loadSong(song, bytes.data(), int32_t(bytes.size())), 1);
+    EXPECT_EQ(song.restartPosition, 60000);
+}
+
+TEST(SongTextParse, MessagesQuoteTheSourceSafelyAndShortly) {
+    const std::string head = "track-length 2\n";
+    // A NUL neither cuts the message nor passes into it; nor does an escape.
+    tools::SongTextError error = parseError(head + std::string("ti\0tle \"x\"\n", 11));
+    EXPECT_EQ(error.line, 2);
+    EXPECT_NE(error.message.find("'ti\\x00tle'"), std::string::npos) << error.message;
+    error = parseError(head + "\x1b[2Jboom 1\n");
+    EXPECT_EQ(error.message.find('\x1b'), std::string::npos) << error.message;
+    EXPECT_NE(error.message.find("\\x1B[2Jboom"), std::string::npos) << error.message;
+
+    error = parseError(head + std::string(5000, 'z') + "\n");
+    const size_t open = error.message.find('\'');
+    const size_t close = error.message.rfind('\'');
+    ASSERT_NE(open, close) << error.message;
+    EXPECT_LE(close - open - 1, 40u) << error.message;
+    EXPECT_NE(error.message.find("zzz...'"), std::string::npos) << error.message;
+
+    // One sign at most.
+    error = parseError(head + "positions\n    0 1 +-4 1 0 1 0 1 0\n");
+    EXPECT_EQ(error.line, 3);
+    EXPECT_NE(error.message.find("must be a number, not '+-4'"), std::string::npos) << error.message;
+    EXPECT_EQ(parse(head + "positions\n    0 1 +4 1 -4 1 0 1 0\ntrack 0 empty\ntrack 1 empty\n")
+                  .song.positions[0]
+                  .transpose[0],
+              4);
+
+    // A raw zero byte cannot be part of a string: it would end it in the file.
+    error = parseError(head + std::string("title \"a\0b\"\n", 11));
+    EXPECT_NE(error.message.find("zero byte"), std::string::npos) << error.message;
 }
 
 }  // namespace

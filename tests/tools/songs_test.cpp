@@ -68,12 +68,14 @@ class Tune : public testing::TestWithParam<int> {};
 
 TEST_P(Tune, SourceCompilesToTheShippedSong) {
     const std::string source = songPath(GetParam(), "ahxt");
-    tools::SongFile file;
+    ahx::SongImage file;
     tools::SongTextError error;
-    ASSERT_TRUE(tools::parseSongText(readText(source), file, error))
+    std::vector<tools::SongTextError> warnings;
+    ASSERT_TRUE(tools::parseSongText(readText(source), file, error, &warnings))
         << tools::describeSongTextError(source, error);
+    EXPECT_TRUE(warnings.empty());
     std::string encodeError;
-    const std::vector<uint8_t> compiled = tools::encodeSongFile(file, encodeError);
+    const std::vector<uint8_t> compiled = ahx::writeSongImage(file, &encodeError);
     ASSERT_EQ(encodeError, "");
     EXPECT_TRUE(compiled == readBytes(songPath(GetParam(), "ahx")))
         << "recompile with: ahx compile " << source << " -o " << songPath(GetParam(), "ahx");
@@ -81,12 +83,13 @@ TEST_P(Tune, SourceCompilesToTheShippedSong) {
 
 TEST_P(Tune, DecompilesAndCompilesBackByteForByte) {
     const std::vector<uint8_t> bytes = readBytes(songPath(GetParam(), "ahx"));
-    tools::SongFile decoded, parsed;
+    ahx::SongImage decoded, parsed;
     std::string error;
-    ASSERT_TRUE(tools::decodeSongFile(bytes, decoded, error)) << error;
+    ASSERT_TRUE(ahx::readSongImage(bytes.data(), bytes.size(), decoded, &error)) << error;
+    EXPECT_FALSE(decoded.strings.has_value());
     tools::SongTextError textError;
     ASSERT_TRUE(tools::parseSongText(tools::printSongText(decoded), parsed, textError)) << textError.message;
-    EXPECT_TRUE(tools::encodeSongFile(parsed, error) == bytes);
+    EXPECT_TRUE(ahx::writeSongImage(parsed, &error) == bytes);
 }
 
 TEST_P(Tune, KeepsToTheDisksLimits) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <new>
 #include <string>
 
 namespace tools {
@@ -76,6 +78,20 @@ std::optional<double> parseNumber(std::string_view text, double min, double max)
     double v = std::strtod(s.c_str(), &end);
     if (end != s.c_str() + s.size() || !std::isfinite(v) || v < min || v > max) return std::nullopt;
     return v;
+}
+
+int runGuarded(std::string_view command, int (*run)(Args), Args args) {
+    const int length = int(command.size());
+    try {
+        return run(args);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "ahx %.*s: out of memory\n", length, command.data());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "ahx %.*s: %s\n", length, command.data(), e.what());
+    } catch (...) {
+        std::fprintf(stderr, "ahx %.*s: failed for an unknown reason\n", length, command.data());
+    }
+    return kExitFailure;
 }
 
 int usageError(std::string_view command, std::string_view help, std::string_view message) {

@@ -34,6 +34,11 @@ std::optional<double> parseNumber(std::string_view text, double min, double max)
 std::optional<int> parseInputAndOutput(std::string_view command, std::string_view help, Args args,
                                        std::string_view inputName, std::string& input, std::string& output);
 
+// Runs a command and answers its exit code. An exception that escapes it
+// (out of memory, or a fault of the tool) is reported as one line,
+// "ahx COMMAND: why", and answered with kExitFailure instead of an abort.
+int runGuarded(std::string_view command, int (*run)(Args), Args args);
+
 // Prints "ahx COMMAND: MESSAGE" and the command's help to stderr; answers kExitUsage.
 int usageError(std::string_view command, std::string_view help, std::string_view message);
 

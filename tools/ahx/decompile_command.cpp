@@ -1,12 +1,12 @@
 // ahx decompile: an AHX file back to the text form that `ahx compile` reads.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "ahx/song_image.h"
 #include "tools/ahx/command_line.h"
 #include "tools/ahx/commands.h"
+#include "tools/ahx/input_output.h"
 #include "tools/song_text/song_text.h"
 
 namespace tools {
@@ -15,8 +15,14 @@ namespace {
 
 constexpr std::string_view kHelp =
     "usage: ahx decompile SONG.ahx [-o SRC]\n"
-    "Writes the song's text form to SRC, or to standard output.\n"
-    "Compiling it again gives back the same bytes.\n";
+    "\n"
+    "Writes the song's text form to SRC, or to standard output. Every song\n"
+    "the player loads has one, and compiling it gives back the same bytes.\n";
+
+bool fail(const std::string& song, const std::string& why) {
+    std::fprintf(stderr, "ahx decompile: %s: %s\n", song.c_str(), why.c_str());
+    return false;
+}
 
 }  // namespace
 
@@ -24,32 +30,24 @@ int runDecompile(Args args) {
     std::string song, output;
     if (auto done = parseInputAndOutput("decompile", kHelp, args, "song file", song, output)) return *done;
 
-    std::ifstream in(song, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "%s: cannot open\n", song.c_str());
-        return kExitBadInput;
-    }
-    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    SongFile file;
+    std::vector<uint8_t> bytes;
+    if (!readInputFile("decompile", song, kMaxSongBytes, bytes)) return kExitBadInput;
+    ahx::SongImage image;
     std::string error;
-    if (!decodeSongFile(bytes, file, error)) {
-        std::fprintf(stderr, "%s: %s\n", song.c_str(), error.c_str());
+    if (!ahx::readSongImage(bytes.data(), bytes.size(), image, &error)) {
+        fail(song, error);
         return kExitBadInput;
     }
-    const std::string text = printSongText(file);
+    // What cannot be written back is what the player refuses (no positions,
+    // no steps): such a file has no text that compiles.
+    if (ahx::writeSongImage(image, &error) != bytes) {
+        fail(song, error.empty() ? "the song does not write back to the same bytes" : error);
+        return kExitBadInput;
+    }
+    const std::string text = printSongText(image);
 
-    if (output.empty()) {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        return kExitOk;
-    }
-    std::ofstream out(output, std::ios::binary | std::ios::trunc);
-    out << text;
-    out.close();
-    if (!out) {
-        std::fprintf(stderr, "%s: cannot write\n", output.c_str());
-        return kExitBadInput;
-    }
-    return kExitOk;
+    if (output.empty()) return writeStandardOutput(text) ? kExitOk : kExitCannotWrite;
+    return writeOutputFile("decompile", output, text) ? kExitOk : kExitCannotWrite;
 }
 
 }  // namespace tools

@@ -82,7 +82,10 @@ int runInfo(Args args) {
     std::printf("speed multiplier: %d (%d ticks per second)\n", int(song->speedMultiplier),
                 int(ticksPerSecond(song->speedMultiplier)));
     std::printf("positions:        %d\n", int(song->positionCount));
-    std::printf("restart position: %d\n", int(song->restartPosition));
+    // The player goes to position 0 wherever the song points outside its list.
+    const char* outside = " (outside the list: the player goes to position 0)";
+    std::printf("restart position: %d%s\n", int(song->restartPosition),
+                song->restartPosition < song->positionCount ? "" : outside);
     std::printf("track length:     %d steps\n", int(song->trackLength));
     std::printf("tracks:           %d (0..%d)\n", int(song->highestTrack) + 1, int(song->highestTrack));
     std::printf("instruments:      %d\n", int(song->instrumentCount));
@@ -92,8 +95,9 @@ int runInfo(Args args) {
     std::printf("subsongs:         %d\n", int(song->subsongCount));
     std::printf("length:           %s\n", describeLength(*song, *tables, 0).c_str());
     for (int32_t s = 1; s <= song->subsongCount && size_t(s) <= song->subsongs.size(); ++s) {
-        std::printf("  subsong %d at position %d: %s\n", int(s), int(song->subsongs[size_t(s - 1)]),
-                    describeLength(*song, *tables, s).c_str());
+        const int32_t start = song->subsongs[size_t(s - 1)];
+        std::printf("  subsong %d at position %d%s: %s\n", int(s), int(start),
+                    start < song->positionCount ? "" : outside, describeLength(*song, *tables, s).c_str());
     }
     return kExitOk;
 }

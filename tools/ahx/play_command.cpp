@@ -36,7 +36,10 @@ constexpr std::string_view kHelp =
     "  --track N             instead of SONG, tune N (1..10) of the musicdisk\n"
     "\n"
     "With VELTRANE_WAVEOUT_FILE=PATH the sound is appended to PATH as raw 16-bit\n"
-    "little-endian PCM instead (VELTRANE_WAVEOUT_PACE=fast: without waiting).\n";
+    "little-endian PCM instead (VELTRANE_WAVEOUT_PACE=fast: without waiting).\n"
+    "\n"
+    "Exits with 3 when no sound device opens, or when the device stops taking\n"
+    "sound while playing (for instance a USB card unplugged).\n";
 
 constexpr int32_t kSampleRate = 44100;
 constexpr int32_t kBitsPerSample = 16;
@@ -132,6 +135,18 @@ std::string printable(const std::string& text) {
     return out;
 }
 
+// Why the device refused its blocks, as a person reads it.
+std::string describeRefusal(MMRESULT result) {
+    switch (result) {
+        case platform::MMSYSERR_NODRIVER:
+            return "the device is gone";
+        case platform::MMSYSERR_NOMEM:
+            return "out of memory";
+        default:
+            return "waveOut error " + std::to_string(result);
+    }
+}
+
 // What the listener hears now: a second player on this thread follows the
 // playing one tick for tick at the pace of the clock, so the status line
 // never reads the player the playback thread is ticking.
@@ -213,7 +228,12 @@ int runPlay(Args args) {
     interrupted = 0;
     auto follower = std::make_unique<Follower>(song, *tables);
     device->play(player.get());
+    bool lost = false;
     while (interrupted == 0) {
+        if (device->deviceLost() != 0) {
+            lost = true;
+            break;
+        }
         int key = keys.next(kKeyWaitMilliseconds);
         if (key == 'q' || key == 'Q' || key == 3) break;
         Clock::time_point now = Clock::now();
@@ -241,6 +261,11 @@ int runPlay(Args args) {
     device->stop();
     device->stopThread();
     device->release();
+    if (lost) {
+        std::fprintf(stderr, "ahx play: the sound device stopped: it refused %d blocks in a row (%s)\n",
+                     int(audio::WaveOutDevice::kRefusalsBeforeLost), describeRefusal(device->lastRefusal()).c_str());
+        return kExitNoDevice;
+    }
     return kExitOk;
 }
 

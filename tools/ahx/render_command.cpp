@@ -15,6 +15,7 @@
 #include "audio/memory_output.h"
 #include "tools/ahx/command_line.h"
 #include "tools/ahx/commands.h"
+#include "tools/ahx/input_output.h"
 #include "tools/ahx/song_argument.h"
 #include "tools/ahx/song_end.h"
 
@@ -58,7 +59,7 @@ struct SndfileCloser {
 
 int writeFailed(const std::string& path, const char* why) {
     std::fprintf(stderr, "ahx render: %s: cannot write: %s\n", path.c_str(), why);
-    return kExitBadInput;
+    return kExitCannotWrite;
 }
 
 }  // namespace
@@ -147,7 +148,7 @@ int runRender(Args args) {
         if (sf_write_short(file.get(), chunk.data(), sf_count_t(n)) != sf_count_t(n)) {
             std::string why = sf_strerror(file.get());
             file.reset();
-            std::remove(outPath.c_str());
+            removePartialOutput(outPath);
             return writeFailed(outPath, why.c_str());
         }
         done += n;
@@ -162,7 +163,7 @@ int runRender(Args args) {
                      outPath.c_str());
     }
     if (sf_close(file.release()) != 0) {
-        std::remove(outPath.c_str());
+        removePartialOutput(outPath);
         return writeFailed(outPath, "closing the file failed");
     }
     return kExitOk;

@@ -1,27 +1,18 @@
 #include "tools/ahx/song_argument.h"
 
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "app/track_list.h"
 #include "resources/embedded_resources.h"
 #include "tools/ahx/command_line.h"
+#include "tools/ahx/input_output.h"
 
 namespace tools {
 
 namespace {
-
-// Far above anything the format can describe; keeps a mistaken argument
-// (a disc image, a device) from being read whole.
-constexpr long kMaxSongBytes = 16L << 20;
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 bool fail(std::string_view command, const std::string& name, const std::string& why) {
     std::fprintf(stderr, "ahx %.*s: %s: %s\n", int(command.size()), command.data(), name.c_str(),
@@ -62,23 +53,8 @@ bool SongArgument::loadTrack(std::string_view command, ahx::Song& song) {
 
 bool SongArgument::load(std::string_view command, ahx::Song& song) {
     if (!track_.empty()) return loadTrack(command, song);
-    errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path_.c_str(), "rb"));
-    if (!file) return fail(command, path_, errno != 0 ? std::strerror(errno) : "cannot open");
-
     std::vector<uint8_t> bytes;
-    uint8_t chunk[65536];
-    for (;;) {
-        size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
-        bytes.insert(bytes.end(), chunk, chunk + n);
-        if (long(bytes.size()) > kMaxSongBytes) return fail(command, path_, "too large to be an AHX song");
-        if (n < sizeof chunk) break;
-    }
-    if (std::ferror(file.get())) {
-        return fail(command, path_, errno != 0 ? std::strerror(errno) : "read error");
-    }
-
-    if (bytes.empty()) return fail(command, path_, "empty file");
+    if (!readInputFile(command, path_, kMaxSongBytes, bytes)) return false;
     if (bytes.size() < 3 || std::memcmp(bytes.data(), "THX", 3) != 0) {
         return fail(command, path_, "not an AHX song (no THX header)");
     }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
+#include <optional>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -13,6 +15,7 @@ namespace {
 constexpr const char* kNoteNames[12] = {"C-", "C#", "D-", "D#", "E-", "F-",
                                         "F#", "G-", "G#", "A-", "A#", "B-"};
 constexpr const char* kWaveNames[5] = {"---", "tri", "saw", "sqr", "noi"};
+constexpr size_t kTailRowBytes = 32;
 
 [[gnu::format(printf, 1, 2)]] std::string format(const char* fmt, ...) {
     char buf[256];
@@ -21,6 +24,27 @@ constexpr const char* kWaveNames[5] = {"---", "tri", "saw", "sqr", "noi"};
     std::vsnprintf(buf, sizeof buf, fmt, args);
     va_end(args);
     return buf;
+}
+
+// A piece of the source as a message quotes it: bytes outside printable
+// ASCII as \xNN, so that a NUL does not cut the message and a control byte
+// does not reach the terminal, and at most 40 characters of it.
+std::string shown(std::string_view text) {
+    constexpr size_t kMaxShown = 40;
+    constexpr std::string_view kCut = "...";
+    std::string out;
+    size_t fitsWithCut = 0;  // how much of `out` leaves room for the cut mark
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u > 0x7E || c == '\\') {
+            out += format("\\x%02X", unsigned(u));
+        } else {
+            out += c;
+        }
+        if (out.size() > kMaxShown) return out.substr(0, fitsWithCut) + std::string(kCut);
+        if (out.size() <= kMaxShown - kCut.size()) fitsWithCut = out.size();
+    }
+    return out;
 }
 
 std::string noteName(int32_t note) {
@@ -92,6 +116,7 @@ std::vector<Token> tokenize(std::string_view line) {
                 if (i >= line.size()) throw ParseFailure{"string has no closing quote"};
                 const char d = line[i++];
                 if (d == '"') break;
+                if (d == '\0') throw ParseFailure{"strings cannot hold a zero byte"};
                 if (d != '\\') {
                     t.text += d;
                     continue;
@@ -125,11 +150,12 @@ std::vector<Token> tokenize(std::string_view line) {
 
 int32_t parseNumber(const Token& t, int32_t lo, int32_t hi, const std::string& what) {
     std::string_view s = t.text;
-    if (!s.empty() && s[0] == '+') s.remove_prefix(1);
+    // One sign at most: "+4" and "-4", but not "+-4".
+    if (!s.empty() && s[0] == '+' && (s.size() == 1 || s[1] != '-')) s.remove_prefix(1);
     int32_t v = 0;
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
     if (t.quoted || s.empty() || ec != std::errc() || end != s.data() + s.size())
-        throw ParseFailure{what + " must be a number, not '" + t.text + "'"};
+        throw ParseFailure{what + " must be a number, not '" + shown(t.text) + "'"};
     if (v < lo || v > hi) throw ParseFailure{format("%s must be %d..%d, not %d", what.c_str(), lo, hi, v)};
     return v;
 }
@@ -138,7 +164,7 @@ int32_t parseHex(const std::string& s, const std::string& what) {
     int32_t v = 0;
     for (char c : s) {
         const int h = hexValue(c);
-        if (h < 0) throw ParseFailure{what + " must be hex digits, not '" + s + "'"};
+        if (h < 0) throw ParseFailure{what + " must be hex digits, not '" + shown(s) + "'"};
         v = v * 16 + h;
     }
     return v;
@@ -155,7 +181,7 @@ int32_t parseNote(const std::string& s, const std::string& what) {
             }
         }
     }
-    throw ParseFailure{what + " must be a note C-1..D-6 or ---, not '" + s + "'"};
+    throw ParseFailure{what + " must be a note C-1..D-6 or ---, not '" + shown(s) + "'"};
 }
 
 // Three hex digits: command (0..maxCommand) and parameter byte.
@@ -163,7 +189,7 @@ void parseCommand(const Token& t, int32_t maxCommand, int32_t& command, int32_t&
                   const char* what) {
     if (t.quoted || t.text.size() != 3)
         throw ParseFailure{std::string(what) + " must be three hex digits (command, parameter), not '" +
-                           t.text + "'"};
+                           shown(t.text) + "'"};
     command = parseHex(t.text.substr(0, 1), what);
     parameter = parseHex(t.text.substr(1), what);
     if (command > maxCommand)
@@ -172,8 +198,8 @@ void parseCommand(const Token& t, int32_t maxCommand, int32_t& command, int32_t&
 
 class Parser {
 public:
-    explicit Parser(SongFile& file) : file_(file), song_(file.song) {
-        file_ = SongFile{};
+    explicit Parser(ahx::SongImage& file) : file_(file), song_(file.song) {
+        file_ = ahx::SongImage{};
         song_.version = 1;
         song_.speedMultiplier = 1;
         song_.instruments.resize(1);
@@ -187,13 +213,20 @@ public:
         const std::string& key = tokens_[0].text;
         if (!tokens_[0].quoted && !key.empty() && key[0] >= '0' && key[0] <= '9') return row();
         if (tokens_[0].quoted) fail("expected a keyword, not a string");
-        if (key == "positions" || key == "track" || key == "instrument") {
+        if (key == "positions" || key == "track" || key == "instrument" || key == "tail") {
             closeSection();
             sectionLine_ = lineNumber_;
             if (key == "positions") {
                 expectCount(1);
                 once(key);
+                positionsLine_ = lineNumber_;
                 context_ = Context::Positions;
+            } else if (key == "tail") {
+                expectCount(1);
+                once(key);
+                tailLine_ = lineNumber_;
+                tail_.emplace();
+                context_ = Context::Tail;
             } else if (key == "track") {
                 startTrack();
             } else {
@@ -205,29 +238,55 @@ public:
         if (context_ == Context::Instrument || context_ == Context::Playlist) {
             if (instrumentField(key)) return;
         }
-        fail("unknown keyword '" + key + "'" +
+        fail("unknown keyword '" + shown(key) + "'" +
              (context_ == Context::Instrument || context_ == Context::Playlist ? " in an instrument" : ""));
     }
 
-    void finish() {
+    void finish(std::vector<SongTextError>* warnings) {
         closeSection();
         if (song_.tracks.empty()) throw ParseFailure{"the song has no tracks (at least track 0 is needed)"};
         if (file_.omitTrack0 && !isEmpty(song_.tracks[0]))
             throw ParseFailure{"track 0 is omitted but has steps"};
+        // The loader rejects a song without positions: there would be nothing to play.
+        if (song_.positions.empty()) {
+            throw ParseFailure{"the song has no positions; at least one is needed", positionsLine_};
+        }
+        if (tail_.has_value() != (stringAreaLine_ > 0)) {
+            throw ParseFailure{"'string-area' and 'tail' go together", tail_ ? tailLine_ : stringAreaLine_};
+        }
+        if (tail_) file_.strings = ahx::StringArea{stringArea_, std::move(*tail_)};
         song_.highestTrack = int32_t(song_.tracks.size()) - 1;
         song_.instrumentCount = int32_t(song_.instruments.size()) - 1;
         song_.positionCount = int32_t(song_.positions.size());
         song_.subsongCount = int32_t(song_.subsongs.size());
+        if (warnings != nullptr) warnAboutPositions(*warnings);
     }
 
 private:
-    enum class Context { None, Positions, Track, Instrument, Playlist };
+    enum class Context { None, Positions, Track, Instrument, Playlist, Tail };
+
+    // The player starts over at position 0 where the song points outside
+    // its list; the file can still say so, so it compiles, but not silently.
+    void warnAboutPositions(std::vector<SongTextError>& warnings) const {
+        const int32_t count = song_.positionCount;
+        if (song_.restartPosition >= count) {
+            warnings.push_back({restartLine_, format("restart position %d is outside the %d position%s; the player "
+                                                     "continues at position 0 instead",
+                                                     song_.restartPosition, count, count == 1 ? "" : "s")});
+        }
+        for (size_t i = 0; i < song_.subsongs.size(); ++i) {
+            if (song_.subsongs[i] < count) continue;
+            warnings.push_back({subsongsLine_, format("subsong %d starts at position %d, outside the %d position%s; "
+                                                      "the player starts it at position 0 instead",
+                                                      int(i + 1), song_.subsongs[i], count, count == 1 ? "" : "s")});
+        }
+    }
 
     [[noreturn]] void fail(const std::string& message) { throw ParseFailure{message}; }
 
     void expectCount(size_t n) {
         if (tokens_.size() != n)
-            fail(format("'%s' takes %d value%s", tokens_[0].text.c_str(), int(n - 1), n == 2 ? "" : "s"));
+            fail("'" + shown(tokens_[0].text) + format("' takes %d value%s", int(n - 1), n == 2 ? "" : "s"));
     }
 
     int32_t number(size_t i, int32_t lo, int32_t hi, const std::string& what) {
@@ -253,9 +312,9 @@ private:
     }
 
     bool header(const std::string& key) {
-        static constexpr const char* kKeys[] = {"title",    "revision",         "speed-multiplier",
-                                                "restart",  "track-length",     "track-0",
-                                                "subsongs", "unused-header-bit"};
+        static constexpr const char* kKeys[] = {"title",    "revision",          "speed-multiplier",
+                                                "restart",  "track-length",      "track-0",
+                                                "subsongs", "unused-header-bit", "string-area"};
         if (std::find(std::begin(kKeys), std::end(kKeys), key) == std::end(kKeys)) return false;
         closeSection();
         if (key == "title") {
@@ -275,11 +334,13 @@ private:
             expectCount(2);
             once(key);
             song_.restartPosition = number(1, 0, 65535, "restart position");
+            restartLine_ = lineNumber_;
         } else if (key == "track-length") {
             expectCount(2);
             once(key);
             if (!song_.tracks.empty()) fail("track-length must come before the first track");
-            song_.trackLength = number(1, 0, 255, "track length");
+            // The loader rejects a length of 0: no step could be read.
+            song_.trackLength = number(1, 1, 255, "track length");
         } else if (key == "track-0") {
             expectCount(2);
             once(key);
@@ -288,6 +349,7 @@ private:
             file_.omitTrack0 = tokens_[1].text == "omitted";
         } else if (key == "subsongs") {
             once(key);
+            subsongsLine_ = lineNumber_;
             if (tokens_.size() > 256) fail("at most 255 subsongs");
             for (size_t i = 1; i < tokens_.size(); ++i)
                 song_.subsongs.push_back(number(i, 0, 65535, "subsong start"));
@@ -295,6 +357,11 @@ private:
             expectCount(2);
             once(key);
             file_.unusedHeaderBit = uint8_t(number(1, 0, 1, "unused header bit"));
+        } else if (key == "string-area") {
+            expectCount(2);
+            once(key);
+            stringArea_ = number(1, 0, 65535, "string area offset");
+            stringAreaLine_ = lineNumber_;
         }
         return true;
     }
@@ -422,6 +489,8 @@ private:
                 return trackRow();
             case Context::Playlist:
                 return playlistRow();
+            case Context::Tail:
+                return tailRow();
             case Context::Instrument:
                 fail("instrument rows must follow a 'playlist' line");
             case Context::None:
@@ -478,7 +547,7 @@ private:
         } else if (note[0] == '+') {
             e.note = number(2, 0, 62, "relative note") + 1;
         } else {
-            fail("playlist note must be ---, +N or =NOTE, not '" + note + "'");
+            fail("playlist note must be ---, +N or =NOTE, not '" + shown(note) + "'");
         }
         parseCommand(tokens_[3], 7, e.commands[0], e.parameters[0], "first playlist command");
         parseCommand(tokens_[4], 7, e.commands[1], e.parameters[1], "second playlist command");
@@ -486,8 +555,27 @@ private:
         in.playlistLength = int32_t(in.playlist.size());
     }
 
-    SongFile& file_;
+    void tailRow() {
+        std::vector<uint8_t>& tail = *tail_;
+        if (tokens_.size() < 2 || tokens_.size() > 33) fail("a tail row is an offset and 1..32 bytes");
+        const int32_t offset = number(0, 0, INT32_MAX, "tail offset");
+        if (size_t(offset) != tail.size())
+            fail(format("tail offset %d where %d was expected", offset, int(tail.size())));
+        for (size_t i = 1; i < tokens_.size(); ++i) {
+            if (tokens_[i].text.size() != 2) fail("tail bytes are two hex digits each");
+            tail.push_back(uint8_t(parseHex(tokens_[i].text, "tail byte")));
+        }
+    }
+
+    ahx::SongImage& file_;
     ahx::Song& song_;
+    std::optional<std::vector<uint8_t>> tail_;
+    int32_t stringArea_ = 0;
+    int stringAreaLine_ = 0;
+    int tailLine_ = 0;
+    int positionsLine_ = 0;
+    int restartLine_ = 0;
+    int subsongsLine_ = 0;
     std::vector<Token> tokens_;
     Context context_ = Context::None;
     int lineNumber_ = 0;
@@ -505,7 +593,7 @@ std::string describeSongTextError(std::string_view fileName, const SongTextError
     return out + ": " + error.message;
 }
 
-std::string printSongText(const SongFile& file) {
+std::string printSongText(const ahx::SongImage& file) {
     const ahx::Song& s = file.song;
     std::string out;
     out += "title " + quoted(s.title) + "\n";
@@ -520,6 +608,7 @@ std::string printSongText(const SongFile& file) {
         out += "\n";
     }
     if (file.unusedHeaderBit) out += "unused-header-bit 1\n";
+    if (file.strings) out += format("string-area %d\n", int(file.strings->offset));
 
     out += "\npositions\n";
     for (size_t i = 0; i < s.positions.size(); ++i) {
@@ -545,7 +634,7 @@ std::string printSongText(const SongFile& file) {
 
     for (size_t i = 1; i < s.instruments.size(); ++i) {
         const ahx::Instrument& in = s.instruments[i];
-        const InstrumentUnusedBits& unused = file.unusedBits[i];
+        const ahx::InstrumentUnusedBits& unused = file.unusedBits[i];
         out += format("\ninstrument %d ", int(i)) + quoted(in.name) + "\n";
         out += format("    volume %d\n", in.volume);
         out += format("    wave-length %d\n", in.waveLength);
@@ -571,10 +660,20 @@ std::string printSongText(const SongFile& file) {
                           unsigned(e.commands[1]), unsigned(e.parameters[1]));
         }
     }
+    if (file.strings) {
+        const std::vector<uint8_t>& tail = file.strings->tail;
+        out += "\ntail\n";
+        for (size_t at = 0; at < tail.size(); at += kTailRowBytes) {
+            out += format("    %8d", int(at));
+            for (size_t i = at; i < tail.size() && i < at + kTailRowBytes; ++i) out += format(" %02X", unsigned(tail[i]));
+            out += "\n";
+        }
+    }
     return out;
 }
 
-bool parseSongText(std::string_view text, SongFile& file, SongTextError& error) {
+bool parseSongText(std::string_view text, ahx::SongImage& file, SongTextError& error,
+                   std::vector<SongTextError>* warnings) {
     Parser parser(file);
     int lineNumber = 0;
     try {
@@ -586,7 +685,7 @@ bool parseSongText(std::string_view text, SongFile& file, SongTextError& error) 
             parser.line(lineNumber, tokenize(line));
         }
         lineNumber = 0;
-        parser.finish();
+        parser.finish(warnings);
     } catch (const ParseFailure& failure) {
         error = {failure.line >= 0 ? failure.line : lineNumber, failure.message};
         return false;

@@ -11,7 +11,7 @@
 //     revision 1              # format revision, 0 or 1
 //     speed-multiplier 1      # replay frames per 1/50 s, 1..4
 //     restart 0               # position played after the last one
-//     track-length 16         # steps in every track, 0..255
+//     track-length 16         # steps in every track, 1..255
 //     track-0 omitted         # or "stored"; omitted requires track 0 empty
 //     subsongs 4 12           # optional: start positions of subsongs
 //     unused-header-bit 1     # optional: byte 6 bit 4, which players ignore
@@ -48,36 +48,51 @@
 // parameter). Playlist waveforms: "---" keep, tri, saw, sqr, noi, or a digit
 // 0..7. Playlist notes: "---" none, "+N" relative (N semitones above the step's
 // note; stored as N + 1), "=NOTE" fixed, "=---" no note with the fixed flag.
-// Strings are in double quotes; `\"`, `\\` and `\xNN` escape other bytes.
+// Strings are in double quotes; `\"`, `\\` and `\xNN` escape other bytes
+// (any but zero, which ends a string in the file).
 // Every instrument field defaults to 0; the header defaults are revision 1,
 // speed multiplier 1, restart 0, track 0 stored, no subsongs, empty title.
 // `track-length` is required before the first track, and tracks are listed
 // in order from 0 without gaps.
 //
+//     string-area 1234        # optional, with "tail": the title's offset
+//     tail                    # optional: every byte after the song data
+//            0 62 61 73 73 00 ...     # offset in the tail, then up to 32 bytes
+//
 // The text holds every bit a song file holds, the bits players ignore
-// included, so printing a decoded file and parsing it gives the same file.
-// Song files whose string area does not directly follow the packed data, or
-// that carry bytes after the last name, have no text form (see song_file.h).
+// included, so printing a read image and parsing it gives the same file.
+// A file whose title and names are not laid out the usual way (right after
+// the song data, each ending in a zero byte, nothing after them) is printed
+// with `string-area` and `tail`, which hold its bytes as they are; its title
+// and names must then agree with those bytes.
+//
+// A song must have at least one position and a track length of 1 or more,
+// as the loader rejects anything else. A restart position or a subsong start
+// outside the position list is accepted with a warning: the player starts
+// such a subsong, or continues after the last position, at position 0.
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "tools/song_text/song_file.h"
+#include "ahx/song_image.h"
 
 namespace tools {
 
 struct SongTextError {
-    int line = 0;  // 1-based; 0 when the error concerns the whole text
+    int line = 0;  // 1-based; 0 when the message concerns the whole text
     std::string message;
 };
 
-// "NAME:LINE: message", or "NAME: message" for an error of the whole text.
+// "NAME:LINE: message", or "NAME: message" for a message about the whole text.
 std::string describeSongTextError(std::string_view fileName, const SongTextError& error);
 
-std::string printSongText(const SongFile& file);
+std::string printSongText(const ahx::SongImage& image);
 
-// Answers false and fills `error` at the first mistake.
-bool parseSongText(std::string_view text, SongFile& file, SongTextError& error);
+// Answers false and fills `error` at the first mistake. What compiles but
+// does not play as written is added to `warnings`, when given.
+bool parseSongText(std::string_view text, ahx::SongImage& image, SongTextError& error,
+                   std::vector<SongTextError>* warnings = nullptr);
 
 }  // namespace tools

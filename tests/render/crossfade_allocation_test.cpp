@@ -11,8 +11,11 @@
 
 namespace {
 
+// Kept beyond the probe, so that the optimiser cannot drop its allocations.
+std::unique_ptr<std::vector<int>> probe;
+
 TEST(CrossfadeAllocation, CountingSeesAllocations) {
-    const long seen = render::test::allocationsDuring([] { auto probe = std::make_unique<std::vector<int>>(10); });
+    const long seen = render::test::allocationsDuring([] { probe = std::make_unique<std::vector<int>>(10); });
     EXPECT_EQ(seen, 2);
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "app/gl_window.h"
@@ -63,7 +64,9 @@ protected:
     }
 
     void SetUp() override {
-        ASSERT_NE(window, nullptr) << "no OpenGL window; set-up errors: " << app::test::recordedSetupErrors().size();
+        const std::vector<std::string>& errors = app::test::recordedSetupErrors();
+        ASSERT_NE(window, nullptr) << "no OpenGL window (" << (errors.empty() ? "no error shown" : errors.back())
+                                   << "); Wine needs an X display, e.g. from xvfb-run";
         // Every test starts from a known frame state.
         app::nowMs = 1000;
         app::prevMs = 980;

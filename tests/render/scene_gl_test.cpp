@@ -174,6 +174,44 @@ TEST_F(SceneGL, CanvasDrawsAmpersandsAsCharactersOrAsMarks) {
     EXPECT_NEAR(double(two) / double(one), 2.0, 0.2);
 }
 
+struct FaceMetrics {
+    LONG weight = 0;
+    LONG narrow = 0;  // advance of "i"
+    LONG wide = 0;    // advance of "W"
+};
+
+FaceMetrics faceMetrics(const char* face) {
+    FaceMetrics metrics;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT font = CreateFontA(-30, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
+                             CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, 0, face);
+    HGDIOBJ original = SelectObject(dc, font);
+    TEXTMETRICA text{};
+    GetTextMetricsA(dc, &text);
+    metrics.weight = text.tmWeight;
+    SIZE size{};
+    GetTextExtentPoint32A(dc, "i", 1, &size);
+    metrics.narrow = size.cx;
+    GetTextExtentPoint32A(dc, "W", 1, &size);
+    metrics.wide = size.cx;
+    SelectObject(dc, original);
+    DeleteObject(font);
+    DeleteDC(dc);
+    return metrics;
+}
+
+// The glyphs are laid out for a fixed-pitch face and the titles for a
+// proportional one. Without the prefix's mapping Wine would give both the
+// same proportional face.
+TEST_F(SceneGL, TextFacesComeFromTheSystem) {
+    const FaceMetrics courier = faceMetrics("Courier New");
+    EXPECT_EQ(courier.narrow, courier.wide) << "Courier New is not fixed-pitch: is the Wine prefix mapped?";
+    EXPECT_EQ(courier.weight, FW_BOLD);
+    const FaceMetrics arial = faceMetrics("Arial");
+    EXPECT_LT(arial.narrow, arial.wide);
+    EXPECT_EQ(arial.weight, FW_BOLD);
+}
+
 // Frames of a 2 x 2 texture whose floats are (frame number + k) / 255, so
 // that the 8-bit texture holds them exactly.
 int framesMade = 0;

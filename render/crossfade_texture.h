@@ -1,7 +1,7 @@
 #pragma once
 
 // A small RGB picture that blends continuously from one generated frame to
-// the next and generates a new frame each time a blend completes. This part
+// the next and generates a new frame each time a blend completes. This file
 // is the arithmetic; crossfade_upload.h puts the result into a texture.
 
 #include <cstdint>

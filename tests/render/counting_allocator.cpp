@@ -16,18 +16,12 @@ void* allocate(std::size_t size) {
 
 }  // namespace
 
+// The other forms of new end up in these.
 void* operator new(std::size_t size) {
     return allocate(size);
 }
 void* operator new[](std::size_t size) {
     return allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    if (counting) ++allocations;
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
 }
 void operator delete(void* p) noexcept {
     std::free(p);

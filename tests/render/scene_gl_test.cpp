@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -14,7 +13,6 @@
 #include "render/crossfade_upload.h"
 #include "render/frame_renderer.h"
 #include "render/gl_api.h"
-#include "render/random15.h"
 #include "render/scene_textures.h"
 #include "render/targa_texture.h"
 #include "render/text_canvas.h"
@@ -26,12 +24,14 @@ namespace {
 
 constexpr int kSize = 256;
 
+// RGBA bytes of a texture, rows from the bottom.
 struct TextureImage {
     int width = 0;
     int height = 0;
     std::vector<uint8_t> rgba;
 
-    const uint8_t* texel(int row, int column) const { return rgba.data() + (size_t(row) * width + column) * 4; }
+    uint8_t alpha(int row, int column) const { return rgba[(size_t(row) * width + column) * 4 + 3]; }
+    bool empty() const { return std::all_of(rgba.begin(), rgba.end(), [](uint8_t b) { return b == 0; }); }
 };
 
 TextureImage readTexture(uint32_t name) {
@@ -45,8 +45,14 @@ TextureImage readTexture(uint32_t name) {
     return image;
 }
 
-bool allZero(const TextureImage& image) {
-    return std::all_of(image.rgba.begin(), image.rgba.end(), [](uint8_t b) { return b == 0; });
+// Red, green and blue levels of a texture.
+std::vector<int> readLevels(uint32_t name) {
+    const TextureImage image = readTexture(name);
+    std::vector<int> levels;
+    for (size_t i = 0; i < image.rgba.size(); ++i) {
+        if (i % 4 != 3) levels.push_back(image.rgba[i]);
+    }
+    return levels;
 }
 
 class SceneGL : public ::testing::Test {
@@ -55,10 +61,10 @@ protected:
         if (window != nullptr) return;
         app::windowWidth = kSize;
         app::windowHeight = kSize;
+        HDC dc = nullptr;
+        HGLRC context = nullptr;
         window = app::createGLWindow(DefWindowProcA, kSize, kSize, &dc, &context);
         if (window == nullptr) return;
-        while (glGetError() != GL_NO_ERROR) {
-        }
         render::initScene();
         errorAfterInit = glGetError();
     }
@@ -67,35 +73,24 @@ protected:
         const std::vector<std::string>& errors = app::test::recordedSetupErrors();
         ASSERT_NE(window, nullptr) << "no OpenGL window (" << (errors.empty() ? "no error shown" : errors.back())
                                    << "); Wine needs an X display, e.g. from xvfb-run";
-        // Every test starts from a known frame state.
         app::nowMs = 1000;
         app::prevMs = 980;
         app::frameSeconds = 0.02f;
-        app::currentTrack = 0;
-        app::titleZoom = 0.0f;
     }
 
     static HWND window;
-    static HDC dc;
-    static HGLRC context;
     static GLenum errorAfterInit;
 };
 
 HWND SceneGL::window = nullptr;
-HDC SceneGL::dc = nullptr;
-HGLRC SceneGL::context = nullptr;
 GLenum SceneGL::errorAfterInit = GL_NO_ERROR;
 
-TEST_F(SceneGL, SetUpRaisesNoErrorAndNamesEveryTexture) {
+TEST_F(SceneGL, SetUpRaisesNoErrorAndMakesEveryTexture) {
     EXPECT_EQ(errorAfterInit, GLenum(GL_NO_ERROR));
-    EXPECT_NE(render::skinTexture, render::kRejectedTexture);
-    EXPECT_NE(render::cornerTexture, render::kRejectedTexture);
-    EXPECT_NE(render::logoTexture, 0u);
-    for (uint32_t name : render::titleTextures) EXPECT_NE(name, 0u);
-    for (int code = 0; code < 255; ++code) EXPECT_NE(render::glyphTextures[size_t(code)], 0u) << "code " << code;
-    EXPECT_EQ(render::glyphTextures[255], 0u);
     EXPECT_EQ(readTexture(render::skinTexture).width, 256);
     EXPECT_EQ(readTexture(render::cornerTexture).width, 128);
+    for (int code = 0; code < 255; ++code) EXPECT_NE(render::glyphTextures[size_t(code)], 0u) << "code " << code;
+    EXPECT_EQ(render::loadTargaTexture(999, "SKIN"), render::kRejectedTexture) << "no such resource";
 }
 
 TEST_F(SceneGL, TextTexturesHaveAlphaEqualToTheirGreyLevel) {
@@ -107,50 +102,28 @@ TEST_F(SceneGL, TextTexturesHaveAlphaEqualToTheirGreyLevel) {
         int partly = 0;
         for (size_t i = 0; i < image.rgba.size(); i += 4) {
             const uint8_t* t = &image.rgba[i];
-            ASSERT_TRUE(t[0] == t[1] && t[1] == t[2] && t[2] == t[3])
-                << "texture " << name << " texel " << i / 4 << ": " << int(t[0]) << " " << int(t[1]) << " "
-                << int(t[2]) << " " << int(t[3]);
+            ASSERT_TRUE(t[0] == t[1] && t[1] == t[2] && t[2] == t[3]) << "texture " << name << " texel " << i / 4;
             covered += t[3] == 255;
             partly += t[3] > 0 && t[3] < 255;
         }
-        // Bold text whose edges are antialiased: the face was found.
+        // Bold text with antialiased edges.
         EXPECT_GT(covered, 20) << "texture " << name;
         EXPECT_GT(partly, 20) << "texture " << name;
     }
 }
 
-TEST_F(SceneGL, GlyphsOfCodeZeroAndSpaceAreEmpty) {
-    EXPECT_TRUE(allZero(readTexture(render::glyphTextures[0])));
-    EXPECT_TRUE(allZero(readTexture(render::glyphTextures[32])));
-    EXPECT_FALSE(allZero(readTexture(render::glyphTextures['A'])));
-    EXPECT_EQ(readTexture(render::glyphTextures['A']).width, 32);
-}
-
-TEST_F(SceneGL, GlyphsAreMirrored) {
-    // 'L' has its stem on the left: mirrored, the right half holds more ink.
-    const TextureImage glyph = readTexture(render::glyphTextures['L']);
-    long left = 0;
-    long right = 0;
-    for (int row = 0; row < glyph.height; ++row) {
-        for (int column = 0; column < glyph.width; ++column) {
-            (column < glyph.width / 2 ? left : right) += glyph.texel(row, column)[3];
-        }
-    }
-    EXPECT_GT(right, left);
-}
-
-TEST_F(SceneGL, AmpersandGlyphShowsTheCharacterWhileTextsKeepPrefixHandling) {
+TEST_F(SceneGL, GlyphsOfCodeZeroAndSpaceAreEmptyAndTheAmpersandIsDrawn) {
+    EXPECT_TRUE(readTexture(render::glyphTextures[0]).empty());
+    EXPECT_TRUE(readTexture(render::glyphTextures[32]).empty());
+    // A text texture needs "&&" to draw the one ampersand that the glyph
+    // draws, mirrored, from "&".
     const TextureImage glyph = readTexture(render::glyphTextures['&']);
-    ASSERT_FALSE(allZero(glyph));
-    // In a text texture a single ampersand only marks the next character:
-    // "&&" is needed to draw what the glyph draws from "&".
+    ASSERT_FALSE(glyph.empty());
     const uint32_t doubled = render::makeTextTexture(32, "&&", 32, "Courier New", -30);
     const TextureImage text = readTexture(doubled);
-    ASSERT_EQ(text.width, glyph.width);
-    for (int row = 0; row < glyph.height; ++row) {
-        for (int column = 0; column < glyph.width; ++column) {
-            ASSERT_EQ(text.texel(row, column)[3], glyph.texel(row, glyph.width - 1 - column)[3])
-                << "row " << row << " column " << column;
+    for (int row = 0; row < 32; ++row) {
+        for (int column = 0; column < 32; ++column) {
+            ASSERT_EQ(text.alpha(row, column), glyph.alpha(row, 31 - column)) << "row " << row << " column " << column;
         }
     }
     glDeleteTextures(1, &doubled);
@@ -174,57 +147,36 @@ TEST_F(SceneGL, CanvasDrawsAmpersandsAsCharactersOrAsMarks) {
     EXPECT_NEAR(double(two) / double(one), 2.0, 0.2);
 }
 
-struct FaceMetrics {
-    LONG weight = 0;
-    LONG narrow = 0;  // advance of "i"
-    LONG wide = 0;    // advance of "W"
-};
-
-FaceMetrics faceMetrics(const char* face) {
-    FaceMetrics metrics;
+// Advance widths of "i" and "W" in the bold face `face`.
+std::pair<LONG, LONG> narrowAndWide(const char* face) {
     HDC dc = CreateCompatibleDC(nullptr);
     HFONT font = CreateFontA(-30, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
                              CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, 0, face);
     HGDIOBJ original = SelectObject(dc, font);
-    TEXTMETRICA text{};
-    GetTextMetricsA(dc, &text);
-    metrics.weight = text.tmWeight;
-    SIZE size{};
-    GetTextExtentPoint32A(dc, "i", 1, &size);
-    metrics.narrow = size.cx;
-    GetTextExtentPoint32A(dc, "W", 1, &size);
-    metrics.wide = size.cx;
+    SIZE narrow{};
+    SIZE wide{};
+    GetTextExtentPoint32A(dc, "i", 1, &narrow);
+    GetTextExtentPoint32A(dc, "W", 1, &wide);
     SelectObject(dc, original);
     DeleteObject(font);
     DeleteDC(dc);
-    return metrics;
+    return {narrow.cx, wide.cx};
 }
 
-// The glyphs are laid out for a fixed-pitch face and the titles for a
-// proportional one. Without the prefix's mapping Wine would give both the
-// same proportional face.
+// The glyphs are made for a fixed-pitch face, the titles for a proportional
+// one; without the prefix's mapping Wine gives both one proportional face.
 TEST_F(SceneGL, TextFacesComeFromTheSystem) {
-    const FaceMetrics courier = faceMetrics("Courier New");
-    EXPECT_EQ(courier.narrow, courier.wide) << "Courier New is not fixed-pitch: is the Wine prefix mapped?";
-    EXPECT_EQ(courier.weight, FW_BOLD);
-    const FaceMetrics arial = faceMetrics("Arial");
-    EXPECT_LT(arial.narrow, arial.wide);
-    EXPECT_EQ(arial.weight, FW_BOLD);
+    const auto [courierNarrow, courierWide] = narrowAndWide("Courier New");
+    EXPECT_EQ(courierNarrow, courierWide) << "Courier New is not fixed-pitch: is the Wine prefix mapped?";
+    const auto [arialNarrow, arialWide] = narrowAndWide("Arial");
+    EXPECT_LT(arialNarrow, arialWide);
 }
 
-// Frames of a 2 x 2 texture whose floats are (frame number + k) / 255, so
-// that the 8-bit texture holds them exactly.
+// Frames whose floats are multiples of 1/255, which the texture holds exactly.
 int framesMade = 0;
 void numberedFrame(float* frame, int32_t width, int32_t height) {
     ++framesMade;
     for (int32_t k = 0; k < width * height * 3; ++k) frame[k] = float(framesMade * 20 + k) / 255.0f;
-}
-
-std::vector<int> readLevels(uint32_t name) {
-    const TextureImage image = readTexture(name);
-    std::vector<int> levels;
-    for (size_t i = 0; i < image.rgba.size(); i += 4) levels.insert(levels.end(), {image.rgba[i], image.rgba[i + 1], image.rgba[i + 2]});
-    return levels;
 }
 
 std::vector<int> levelsOf(const std::vector<float>& frame) {
@@ -234,16 +186,10 @@ std::vector<int> levelsOf(const std::vector<float>& frame) {
 }
 
 TEST_F(SceneGL, CrossfadeStepsReplaceTheImageOfTheSameTexture) {
-    framesMade = 0;
     render::CrossfadeTexture crossfade = render::makeCrossfadeTexture(2, 2, 1.0f, numberedFrame);
     const uint32_t name = crossfade.texture;
-    EXPECT_EQ(readTexture(name).width, 2);
-
     render::stepCrossfadeTexture(crossfade, 0.0f);
     EXPECT_EQ(readLevels(name), levelsOf(crossfade.fromFrame));
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(uint32_t(bound), name);
 
     render::stepCrossfadeTexture(crossfade, 0.95f);
     const std::vector<float> formerTo = crossfade.toFrame;
@@ -255,62 +201,27 @@ TEST_F(SceneGL, CrossfadeStepsReplaceTheImageOfTheSameTexture) {
 }
 
 TEST_F(SceneGL, TwentyFourBitImagesKeepTheirRowsWhateverTheWidth) {
-    render::TargaImage image;
-    image.width = 2;
-    image.height = 2;
-    image.bytesPerPixel = 3;
-    image.pixels = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
+    render::TargaImage image{2, 2, 3, {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120}};
     const uint32_t name = render::uploadTargaTexture(image);
-    const std::vector<int> expected(image.pixels.begin(), image.pixels.end());
-    EXPECT_EQ(readLevels(name), expected);
+    EXPECT_EQ(readLevels(name), std::vector<int>(image.pixels.begin(), image.pixels.end()));
     GLint alphaBits = -1;
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_ALPHA_SIZE, &alphaBits);
     EXPECT_EQ(alphaBits, 0) << "RGB for 24 bits";
-    GLint unpackAlignment = 0;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &unpackAlignment);
-    EXPECT_EQ(unpackAlignment, 4);
     glDeleteTextures(1, &name);
 }
 
-TEST_F(SceneGL, MissingResourcesAreRejected) {
-    EXPECT_EQ(render::loadTargaTexture(999, "SKIN"), render::kRejectedTexture);
-    EXPECT_EQ(render::loadTargaTexture(101, "TGA"), render::kRejectedTexture);
+// Pixel (x, row from the bottom) of a bottom-up 32-bit Targa: blue, green, red, alpha.
+const uint8_t* targaPixel(const resources::ResourceData& tga, int width, int x, int row) {
+    return tga.bytes + 18 + (size_t(row) * width + x) * 4;
 }
 
-// The frame as stored by glReadPixels: rows from the bottom, RGBA.
-std::vector<uint8_t> renderAndRead() {
-    render::renderFrame();
-    std::vector<uint8_t> pixels(size_t(kSize) * kSize * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_BACK);
-    glReadPixels(0, 0, kSize, kSize, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
-}
-
-bool insideCubeViewport(int x, int rowFromBottom) {
-    return x >= 3 && x < 3 + 72 && rowFromBottom >= 6 && rowFromBottom < 6 + 72;
-}
-
-bool insideCornerImage(int x, int rowFromBottom) {
-    const int y = kSize - 1 - rowFromBottom;
-    return x >= 128 && x <= 255 && y >= 121 && y <= 248;
-}
-
-// Both images are stored bottom row first, blue, green, red, alpha.
-const uint8_t* targaPixel(const resources::ResourceData& tga, int width, int row, int column) {
-    return tga.bytes + 18 + (size_t(row) * width + column) * 4;
-}
-
-bool sameColour(const uint8_t* frame, const uint8_t* bgra) {
-    return std::abs(frame[0] - bgra[2]) <= 1 && std::abs(frame[1] - bgra[1]) <= 1 && std::abs(frame[2] - bgra[0]) <= 1;
-}
-
-// `over` blended by its alpha onto `under`, both blue, green, red, alpha.
-bool blendedColour(const uint8_t* frame, const uint8_t* over, const uint8_t* under) {
+// `frame` (RGB) is `over` blended by its alpha onto `under`, within `levels`.
+bool blendedColour(const uint8_t* frame, const uint8_t* over, const uint8_t* under, float levels) {
     const float a = float(over[3]) / 255.0f;
     for (int c = 0; c < 3; ++c) {
-        const float expected = float(over[2 - c]) * a + float(under[2 - c]) * (1.0f - a);
-        if (std::abs(float(frame[c]) - expected) > 2.0f) return false;
+        if (std::abs(float(frame[c]) - (float(over[2 - c]) * a + float(under[2 - c]) * (1.0f - a))) > levels) {
+            return false;
+        }
     }
     return true;
 }
@@ -320,111 +231,80 @@ TEST_F(SceneGL, FrameShowsTheSkinTheCornerImageAndTheCube) {
     const resources::ResourceData corner = resources::findProgramResource("TGA", 109);
     ASSERT_NE(skin.bytes, nullptr);
     ASSERT_NE(corner.bytes, nullptr);
-
-    const std::vector<uint8_t> frame = renderAndRead();
+    render::renderFrame();
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    std::vector<uint8_t> frame(size_t(kSize) * kSize * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kSize, kSize, GL_RGBA, GL_UNSIGNED_BYTE, frame.data());
 
-    int skinChecked = 0;
-    int cornerChecked = 0;
+    int skinShown = 0;
+    int cornerShown = 0;
     int throughTheScreen = 0;
-    int cubeDiffers = 0;
+    int cubeDrawn = 0;
     for (int row = 0; row < kSize; ++row) {
         for (int x = 0; x < kSize; ++x) {
             const uint8_t* shown = &frame[(size_t(row) * kSize + x) * 4];
-            const uint8_t* skinPixel = targaPixel(skin, kSize, row, x);
-            if (insideCornerImage(x, row)) {
-                // Opaque pixels of the corner image show as they are; the
-                // translucent ones are checked where they lie over opaque skin.
-                const uint8_t* cornerPixel = targaPixel(corner, 128, row - 7, x - 128);
-                if (cornerPixel[3] == 255) {
-                    ++cornerChecked;
-                    ASSERT_TRUE(sameColour(shown, cornerPixel)) << "corner image at x " << x << ", row " << row;
-                } else if (cornerPixel[3] > 0 && skinPixel[3] == 255) {
-                    ++cornerChecked;
-                    ASSERT_TRUE(blendedColour(shown, cornerPixel, skinPixel))
-                        << "corner image over the skin at x " << x << ", row " << row;
+            const uint8_t* skinPixel = targaPixel(skin, kSize, x, row);
+            const int y = kSize - 1 - row;
+            if (x >= 128 && y >= 121 && y <= 248) {
+                // The corner image lies over the skin; where the skin is
+                // transparent, what shows through is not known here.
+                const uint8_t* cornerPixel = targaPixel(corner, 128, x - 128, row - 7);
+                if (cornerPixel[3] == 255 || (cornerPixel[3] > 0 && skinPixel[3] == 255)) {
+                    ++cornerShown;
+                    ASSERT_TRUE(blendedColour(shown, cornerPixel, skinPixel, 2.0f)) << "corner at " << x << ", " << y;
                 }
-            } else if (insideCubeViewport(x, row)) {
-                cubeDiffers += !sameColour(shown, skinPixel);
+            } else if (x >= 3 && x < 75 && row >= 6 && row < 78) {
+                cubeDrawn += !blendedColour(shown, skinPixel, skinPixel, 1.0f);
             } else if (skinPixel[3] == 255) {
-                ++skinChecked;
-                ASSERT_TRUE(sameColour(shown, skinPixel))
-                    << "skin at x " << x << ", row " << row << ": " << int(shown[0]) << " " << int(shown[1]) << " "
-                    << int(shown[2]);
+                ++skinShown;
+                ASSERT_TRUE(blendedColour(shown, skinPixel, skinPixel, 1.0f)) << "skin at " << x << ", " << y;
             } else if (skinPixel[3] == 0) {
                 throughTheScreen += shown[0] + shown[1] + shown[2] > 0;
             }
         }
     }
-    EXPECT_GT(skinChecked, 15000);
-    EXPECT_GT(cornerChecked, 100);
+    EXPECT_GT(skinShown, 15000);
+    EXPECT_GT(cornerShown, 100);
     EXPECT_GT(throughTheScreen, 500) << "the logo and titles show where the skin is transparent";
-    EXPECT_GT(cubeDiffers, 500) << "the cube and the ring are drawn in their viewport";
+    EXPECT_GT(cubeDrawn, 500) << "the cube and the ring are drawn in their viewport";
+}
+
+GLint integer(GLenum what) {
+    GLint value = 0;
+    glGetIntegerv(what, &value);
+    return value;
 }
 
 TEST_F(SceneGL, FrameLeavesTheStateTheNextFrameStartsFrom) {
     render::renderFrame();
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_TRUE(glIsEnabled(GL_BLEND));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
-    GLint value = 0;
-    glGetIntegerv(GL_BLEND_SRC, &value);
-    EXPECT_EQ(value, GL_SRC_ALPHA);
-    glGetIntegerv(GL_BLEND_DST, &value);
-    EXPECT_EQ(value, GL_ONE);
-    glGetIntegerv(GL_DEPTH_FUNC, &value);
-    EXPECT_EQ(value, GL_LEQUAL);
-    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &value);
-    EXPECT_EQ(value, GL_MODULATE);
+    EXPECT_EQ(integer(GL_DEPTH_FUNC), GL_LEQUAL);
+    EXPECT_EQ(integer(GL_BLEND_SRC), GL_SRC_ALPHA);
+    EXPECT_EQ(integer(GL_BLEND_DST), GL_ONE);
+    GLint mode = 0;
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
+    EXPECT_EQ(mode, GL_MODULATE);
     GLfloat colour[4] = {};
     glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_EQ(colour[0], 1.0f);
-    EXPECT_EQ(colour[1], 0.0f);
-    EXPECT_EQ(colour[2], 0.0f);
-    EXPECT_EQ(colour[3], 1.0f);
+    EXPECT_EQ(std::vector<float>(colour, colour + 4), (std::vector<float>{1.0f, 0.0f, 0.0f, 1.0f}));
     GLint viewport[4] = {};
     glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[0], 3);
-    EXPECT_EQ(viewport[1], 6);
-    EXPECT_EQ(viewport[2], 72);
-    EXPECT_EQ(viewport[3], 72);
-    GLint depth = 0;
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
-    EXPECT_EQ(depth, 1) << "every layer pops what it pushes";
+    EXPECT_EQ(std::vector<int>(viewport, viewport + 4), (std::vector<int>{3, 6, 72, 72}));
+    EXPECT_EQ(integer(GL_MODELVIEW_STACK_DEPTH), 1) << "every layer pops what it pushes";
 }
 
-TEST_F(SceneGL, FrameOfNoTimeTurnsAndBlendsNothing) {
-    render::renderFrame();
-    app::frameSeconds = 0.0f;
-    const float angle = render::cubeAngle;
-    const float blends[3] = {render::noiseTexture2.blend, render::noiseTexture4.blend, render::noiseTexture16.blend};
-    render::renderFrame();
-    EXPECT_EQ(render::cubeAngle, angle);
-    EXPECT_EQ(render::noiseTexture2.blend, blends[0]);
-    EXPECT_EQ(render::noiseTexture4.blend, blends[1]);
-    EXPECT_EQ(render::noiseTexture16.blend, blends[2]);
-}
-
-TEST_F(SceneGL, FrameTurnsTheCubeTenDegreesPerSecondAndStepsEachNoiseTwice) {
-    const float angle = render::cubeAngle;
-    const float blend = render::noiseTexture2.blend;
-    app::frameSeconds = 0.5f;
-    render::renderFrame();
-    EXPECT_EQ(render::cubeAngle, angle + 5.0f);
-    const float once = blend + 0.5f * 0.1f;
-    const float twice = once + 0.5f * 0.1f;
-    EXPECT_EQ(render::noiseTexture2.blend, twice >= 1.0f ? 0.0f : twice);
-}
+// Kept beyond the probe, so that the optimiser cannot drop its allocation.
+std::vector<int>* probe = nullptr;
 
 TEST_F(SceneGL, FrameAllocatesNothing) {
-    render::renderFrame();
+    EXPECT_EQ(render::test::allocationsDuring([] { probe = new std::vector<int>(10); }), 2) << "the counter counts";
+    delete probe;
     app::frameSeconds = 0.7f;  // long enough for the noise to renew
-    const long seen = render::test::allocationsDuring([] {
-        for (int i = 0; i < 20; ++i) render::renderFrame();
-    });
-    EXPECT_EQ(seen, 0);
+    EXPECT_EQ(render::test::allocationsDuring([] {
+                  for (int i = 0; i < 20; ++i) render::renderFrame();
+              }),
+              0);
 }
 
 }  // namespace

@@ -10,9 +10,6 @@
 
 namespace render {
 
-// What loadTargaTexture answers for a rejected image: all bits set.
-inline constexpr uint32_t kRejectedTexture = 0xFFFFFFFFu;
-
 extern uint32_t skinTexture;
 extern uint32_t cornerTexture;
 extern uint32_t logoTexture;

@@ -1,7 +1,6 @@
 #include "render/targa_texture.h"
 
 #include "render/gl_api.h"
-#include "render/scene_textures.h"
 #include "resources/program_resources.h"
 
 namespace render {

@@ -8,9 +8,13 @@
 
 namespace render {
 
+// What loadTargaTexture answers for a rejected image: all bits set. Bound
+// like any other name, it draws its quad without an image.
+inline constexpr uint32_t kRejectedTexture = 0xFFFFFFFFu;
+
 // The texture of the image in the program's resource of type `resourceType`
 // and integer id `resourceId`: RGB for 24 bits, RGBA for 32. Answers
-// kRejectedTexture (all bits set) when there is no such resource or decodeTarga
+// kRejectedTexture when there is no such resource or decodeTarga
 // rejects it.
 uint32_t loadTargaTexture(int32_t resourceId, const char* resourceType);
 

@@ -1,0 +1,17 @@
+#pragma once
+
+// OpenGL 1.1 and GLU, the only graphics interfaces the visuals use. On
+// Windows, gl.h needs the calling conventions that windows.h declares.
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
+#include <GL/gl.h>
+#include <GL/glu.h>

@@ -1,0 +1,12 @@
+// Linking counting_allocator.cpp replaces the program's global allocator
+// with one that can count, to show that a piece of code allocates nothing.
+#pragma once
+
+#include <functional>
+
+namespace render::test {
+
+// How many allocations `work` made through operator new.
+long allocationsDuring(const std::function<void()>& work);
+
+}  // namespace render::test

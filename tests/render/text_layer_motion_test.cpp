@@ -1,0 +1,84 @@
+// How the title list and the character ring move.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "render/scroll_ring.h"
+#include "render/title_motion.h"
+
+namespace {
+
+using namespace render;
+
+TEST(TitleZoom, AdvancesFivePerSecondAndHoldsAtTen) {
+    EXPECT_EQ(advanceTitleZoom(9.0f, 0.1f), 9.5f);
+    EXPECT_EQ(advanceTitleZoom(9.9f, 0.1f), 10.0f);
+    // A first frame spanning the timer's whole uptime.
+    EXPECT_EQ(advanceTitleZoom(0.0f, 3600.0f), 10.0f);
+}
+
+TEST(SelectedTitle, FliesFromItsListPlaceToTheFrontTurningOnce) {
+    const float y0 = -0.2f * 3.0f;
+    const TitlePose start = selectedTitlePose(3, 0.0f);
+    EXPECT_EQ(start.y, y0);
+    EXPECT_EQ(start.z, 0.0f);
+    EXPECT_EQ(start.turnDegrees, 0.0f);
+
+    const TitlePose halfway = selectedTitlePose(3, 5.0f);
+    EXPECT_EQ(halfway.y, y0 + (-0.5f - y0) * 0.5f);
+    EXPECT_EQ(halfway.z, 1.2f);
+    EXPECT_EQ(halfway.turnDegrees, 180.0f);
+
+    const TitlePose arrived = selectedTitlePose(9, kTitleZoomArrived);
+    EXPECT_FLOAT_EQ(arrived.y, -0.5f);
+    EXPECT_EQ(arrived.z, 2.4f);
+    EXPECT_EQ(arrived.turnDegrees, 360.0f);
+}
+
+TEST(Ghosts, MouseMovedTenPixelsRightSwingsThemUpToEightDegrees) {
+    const int32_t travel = mouseTravel(110, 50, 100, 50);
+    EXPECT_EQ(travel, -10);
+    float widest = 0.0f;
+    for (uint32_t ms = 0; ms < 1000; ++ms) widest = std::fmax(widest, std::fabs(ghostSwingDegrees(ms, 1, travel)));
+    EXPECT_LE(widest, 8.0f);
+    EXPECT_GT(widest, 7.99f);
+    EXPECT_EQ(ghostSwingDegrees(1234, 2, 0), 0.0f) << "still while the mouse has not moved";
+}
+
+TEST(TitleFlicker, GrowsOverEachSecondUnlessTheDrawIsLow) {
+    EXPECT_EQ(titleFlicker(937, 12500), 1.0f + 500.0f * 0.0002f);
+    EXPECT_EQ(titleFlicker(936, 12500), 1.0f);
+    EXPECT_EQ(titleFlicker(5000, 0xFFFFFFFFu), 1.0f + 295.0f * 0.0002f) << "unsigned remainder";
+}
+
+TEST(ScrollRing, ExactlyThirtySixDegreesDoesNotMoveOn) {
+    float angle = 0.0f;
+    int32_t index = 0;
+    advanceScroll(angle, index, 0.45f);
+    EXPECT_EQ(angle, 36.0f);
+    EXPECT_EQ(index, 0);
+}
+
+TEST(ScrollRing, HalfASecondTurnsFortyDegreesAndMovesOnOneCharacter) {
+    float angle = 0.0f;
+    int32_t index = 7;
+    advanceScroll(angle, index, 0.5f);
+    EXPECT_EQ(angle, 0.0f) << "the excess over 36 is dropped";
+    EXPECT_EQ(index, 8);
+    advanceScroll(angle, index, 30.0f);
+    EXPECT_EQ(index, 9) << "however long the frame, one character at a time";
+}
+
+TEST(ScrollRing, SlotsShowConsecutiveCharactersAndWrapToTheStart) {
+    const std::string text = "ABCDEFGHIJKLMNOP";
+    std::string shown;
+    for (int32_t slot = 0; slot < kRingSlots; ++slot) {
+        shown += char(ringSlotCode(text.c_str(), int32_t(text.size()), 12, slot));
+    }
+    EXPECT_EQ(shown, "MNOPABCDEF");
+    const char high[] = {char(0xE9), 'a'};
+    EXPECT_EQ(ringSlotCode(high, 2, 0, 0), 0xE9) << "codes are unsigned bytes";
+}
+
+}  // namespace

@@ -42,6 +42,38 @@ PLAIN_SKIN = (128, 20)
 QUIT_SECONDS = 1.0
 
 
+# Window regions of the scene, in client pixels (x, y from the top left,
+# right and bottom exclusive).
+CUBE_CORNER = (3, 178, 75, 250)
+CORNER_IMAGE = (128, 121, 256, 249)
+# Where the first title of the list sits while another one is selected, and
+# where a selected title ends its flight.
+FIRST_TITLE_ROW = (95, 80, 175, 89)
+FLOWN_TITLE = (60, 99, 210, 116)
+
+
+def inside(point, box):
+    return box[0] <= point[0] < box[2] and box[1] <= point[1] < box[3]
+
+
+def bright_pixels(image, box, level=150):
+    """Pixels of a box whose every channel is above `level`: title text, not
+    the dim logo behind it."""
+    return sum(1 for y in range(box[1], box[3]) for x in range(box[0], box[2])
+               if min(image.getpixel((x, y))) > level)
+
+
+def red(colour):
+    r, g, b = colour[:3]
+    return r > 150 and g < 90 and b < 90
+
+
+def skin_image():
+    from PIL import Image
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+    return Image.open(os.path.join(root, "resources", "art", "skin.tga")).convert("RGBA")
+
+
 def setUpModule():
     global DISPLAY
     DISPLAY = VirtualDisplay().start()
@@ -217,6 +249,46 @@ class MusicdiskTest(unittest.TestCase):
         reference = render_track(1, len(played) / SAMPLE_RATE + 1)
         self.assertEqual(first_difference(played, reference), len(played),
                          "after the pause the tune does not go on where it stopped")
+
+    def test_scene_shows_through_the_screen_and_animates(self):
+        self.start()
+        # A last mouse movement of one pixel keeps the title's ghosts still.
+        self.disk.move_pointer(PLAIN_SKIN[0] + 1, PLAIN_SKIN[1])
+        time.sleep(2.5)
+        first = self.shot("first_tune")
+        skin = skin_image()
+
+        # The skin exactly where it is opaque, apart from what is drawn over it.
+        wrong = [(x, y) for y in range(WINDOW) for x in range(WINDOW)
+                 if skin.getpixel((x, y))[3] == 255 and not inside((x, y), CUBE_CORNER)
+                 and not inside((x, y), CORNER_IMAGE)
+                 and max(abs(a - b) for a, b in zip(first.getpixel((x, y)), skin.getpixel((x, y))[:3])) > 1]
+        self.assertEqual(wrong[:10], [], "%d opaque skin pixels are not the skin" % len(wrong))
+        # The titles show through the screen: the selected one has flown out of
+        # the list, and the rest are in their places.
+        self.assertEqual(bright_pixels(first, FIRST_TITLE_ROW), 0, "the selected title is still in the list")
+        self.assertGreater(bright_pixels(first, FLOWN_TITLE), 100, "no flown-out title")
+
+        self.disk.key("Down")
+        time.sleep(2.5)
+        second = self.shot("second_tune")
+        self.assertGreater(bright_pixels(second, FIRST_TITLE_ROW), 30, "the first title is not back in the list")
+        self.assertGreater(bright_pixels(second, FLOWN_TITLE), 100, "the second title has not flown out")
+
+        # The noise cube turns and fades from frame to frame.
+        time.sleep(0.3)
+        later = self.shot("second_tune_later")
+        changed = sum(1 for y in range(CUBE_CORNER[1], CUBE_CORNER[3]) for x in range(CUBE_CORNER[0], CUBE_CORNER[2])
+                      if second.getpixel((x, y)) != later.getpixel((x, y)))
+        self.assertGreater(changed, 200, "the cube's corner does not change")
+
+        # The ring's red characters lie in the cube's corner and nowhere else.
+        for image in (first, second, later):
+            ring = [(x, y) for y in range(WINDOW) for x in range(WINDOW) if red(image.getpixel((x, y)))]
+            outside = [p for p in ring if not inside(p, CUBE_CORNER) and not red(skin.getpixel(p))]
+            self.assertGreater(sum(1 for p in ring if inside(p, CUBE_CORNER)), 20, "no ring in the corner")
+            self.assertEqual(outside[:10], [], "red outside the cube's corner")
+        self.assert_quits_within(lambda: self.disk.key("Escape"))
 
     def test_fifty_quick_track_changes_leave_one_playback_thread(self):
         self.start()

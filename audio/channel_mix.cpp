@@ -74,7 +74,8 @@ void ChannelRenderer::render(int32_t* const* voices, int32_t count) {
         }
         const int32_t n = std::min(shareLeft_, count - done);
         for (int v = 0; v < kVoices; ++v) {
-            mixVoice(player_->voices[v], volumeTable_, sampleRate_, interpolate_, &positions_[v], voices[v] + done, n);
+            mixVoice(player_->voices[v], volumeTable_, sampleRate_, interpolate_, &positions_[v],
+                     voices[v] + done, n);
         }
         done += n;
         shareLeft_ -= n;
@@ -147,7 +148,8 @@ void ChannelMix::mixFrames(const int32_t* const* voices, int32_t count, int64_t 
     for (int32_t i = plain; i < count; ++i) {
         const int32_t g = fadeGain(firstFrame + i, fadeStart_, fadeLength_);
         for (int s = 0; s < kSides; ++s) {
-            const int32_t sum = faded(contribution(a[i], w[s][0]), g) + faded(contribution(b[i], w[s][1]), g) +
+            const int32_t sum = faded(contribution(a[i], w[s][0]), g) +
+                                faded(contribution(b[i], w[s][1]), g) +
                                 faded(contribution(c[i], w[s][2]), g) + faded(contribution(d[i], w[s][3]), g);
             out[i * kSides + s] = clamp16(sum);
         }

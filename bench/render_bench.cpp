@@ -85,7 +85,8 @@ void BM_Render(benchmark::State& state) {
     player->startSubsong(0);
     renderFor(state, *player, c.interpolate);
     state.SetLabel("song " + std::to_string(c.seed) + ", x" + std::to_string(c.speedMultiplier) +
-                   (c.interpolate != 0 ? ", interpolating" : "") + (state.range(1) != 0 ? ", stereo" : ", mono"));
+                   (c.interpolate != 0 ? ", interpolating" : "") +
+                   (state.range(1) != 0 ? ", stereo" : ", mono"));
 }
 // Mono and stereo of each case one after the other.
 void monoAndStereo(benchmark::internal::Benchmark* b, int cases) {

@@ -149,7 +149,8 @@ TEST(ChannelMix, MutedVoicesAreLeftOutAndTheStemsOfTheHeardOnesAddUpToTheMix) {
     const int64_t total = 3 * 44100;
     const Voices voices = renderVoices(synthetic::busySong(3), total, {1000});
     const std::vector<int16_t> mono = mixAll(configured(1, 0, true, false, true, false), voices, total);
-    for (size_t i = 0; i < size_t(total); ++i) ASSERT_EQ(mono[i], 64 * (voices.v[0][i] + voices.v[2][i])) << i;
+    for (size_t i = 0; i < size_t(total); ++i)
+        ASSERT_EQ(mono[i], 64 * (voices.v[0][i] + voices.v[2][i])) << i;
 
     for (int32_t channels : {1, 2}) {
         SCOPED_TRACE(channels);

@@ -29,7 +29,8 @@ protected:
         ASSERT_TRUE(ahx::readSongImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image));
         writeBytes("busy_text.ahxt", tools::printSongText(image));
         writeBytes("busy.ahxt", tools::printSongText(image));
-        writeBytes("mistake.ahxt", "track-length 4\npositions\n    0 0 +0 0 +0 0 +0 zero +0\ntrack 0 empty\n");
+        writeBytes("mistake.ahxt",
+                   "track-length 4\npositions\n    0 0 +0 0 +0 0 +0 zero +0\ntrack 0 empty\n");
         // A main song that jumps back to its start (B00 on position 0's last
         // step) and a subsong from position 1 that stops (F00 on position 2's
         // second step).
@@ -57,7 +58,9 @@ protected:
     }
 
     // Sample i of channel c of interleaved frames.
-    static int32_t at(const Samples& s, size_t i, int channels, int c) { return s[i * size_t(channels) + size_t(c)]; }
+    static int32_t at(const Samples& s, size_t i, int channels, int c) {
+        return s[i * size_t(channels) + size_t(c)];
+    }
 
     // The four mono stems of the busy song.
     static std::vector<Samples> stems(const std::string& options) {
@@ -182,11 +185,12 @@ TEST_F(AhxListening, TheStemsAddUpToTheFullRenderAndMutedChannelsAreLeftOut) {
     }
 
     // Stereo stems of the heard channels only, faded, still add up.
-    Result r = run("render " + path("busy.ahx") + " --seconds 3 --fade 1 --stereo --separation 30 --mute 2 --stems -o " +
-                   path("st.flac"));
+    Result r = run("render " + path("busy.ahx") +
+                   " --seconds 3 --fade 1 --stereo --separation 30 --mute 2 --stems -o " + path("st.flac"));
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_FALSE(fs::exists(path("st-2.flac")));
-    const Samples mix = render(path("busy.ahx") + " --seconds 3 --fade 1 --stereo --separation 30 --mute 2", "st.flac");
+    const Samples mix =
+        render(path("busy.ahx") + " --seconds 3 --fade 1 --stereo --separation 30 --mute 2", "st.flac");
     std::vector<int32_t> sum(mix.size(), 0);
     for (int k : {1, 3, 4}) {
         SF_INFO info;
@@ -243,7 +247,8 @@ TEST_F(AhxListening, TheContainerFollowsTheExtensionAndOneItCannotWriteIsRefused
                                                  {"ogg", SF_FORMAT_OGG},   {"mp3", SF_FORMAT_MPEG},
                                                  {"aiff", SF_FORMAT_AIFF}, {"FLAC", SF_FORMAT_FLAC}};
     for (const auto& [extension, major] : kinds) {
-        if (std::string(extension) != "FLAC" && formats.find("." + std::string(extension)) == std::string::npos) {
+        if (std::string(extension) != "FLAC" &&
+            formats.find("." + std::string(extension)) == std::string::npos) {
             continue;
         }
         SCOPED_TRACE(extension);
@@ -270,7 +275,8 @@ TEST_F(AhxListening, TheContainerFollowsTheExtensionAndOneItCannotWriteIsRefused
         EXPECT_NE(r.err.find("this machine writes .wav, .flac"), std::string::npos) << r.err;
         EXPECT_FALSE(fs::exists(path(name))) << name;
     }
-    Result r = run("render " + path("a.ahx") + " " + path("busy.ahx") + " --format xyz -o " + path("formats/"));
+    Result r =
+        run("render " + path("a.ahx") + " " + path("busy.ahx") + " --format xyz -o " + path("formats/"));
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("cannot write .xyz files"), std::string::npos) << r.err;
     // --raw writes headerless PCM whatever the name.
@@ -280,8 +286,8 @@ TEST_F(AhxListening, TheContainerFollowsTheExtensionAndOneItCannotWriteIsRefused
 
 TEST_F(AhxListening, ABatchRendersEachSongIntoTheFolderAndReportsTheBadOnes) {
     const std::string folder = path("batch") + "/";
-    Result r = run("render " + path("busy.ahx") + " " + path("garbage.ahx") + " " + path("busy_text.ahxt") + " " +
-                   path("stops.ahx") + " --seconds 1 --format flac -o " + folder);
+    Result r = run("render " + path("busy.ahx") + " " + path("garbage.ahx") + " " + path("busy_text.ahxt") +
+                   " " + path("stops.ahx") + " --seconds 1 --format flac -o " + folder);
     EXPECT_EQ(r.code, 2);
     const std::vector<std::string> messages = lines(r.err);
     ASSERT_EQ(messages.size(), 2u) << r.err;
@@ -320,7 +326,8 @@ TEST_F(AhxListening, StandardOutputCarriesAWavOrRawPcmIntoAPipe) {
     EXPECT_EQ(fs::file_size(path("piped.wav")), 44 + 2 * mono.size());
 
     // Through a real pipe, and raw.
-    r = run("render " + path("busy.ahx") + " --seconds 2 --raw -o - | cat >" + path("piped.raw") + "; exit 0");
+    r = run("render " + path("busy.ahx") + " --seconds 2 --raw -o - | cat >" + path("piped.raw") +
+            "; exit 0");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(readText(path("piped.raw")), pcmBytes(mono));
 
@@ -340,7 +347,8 @@ TEST_F(AhxListening, EveryCommandTakesTheTextFormWithTheCompilersMessages) {
     EXPECT_NE(info1.out.find("title:            busy 5\n"), std::string::npos) << info1.out;
     EXPECT_EQ(run("decompile " + text).out, run("decompile " + path("busy.ahx")).out);
     // It loads and plays (into a device that takes nothing, so it ends).
-    Result played = run("play " + text, "", "VELTRANE_WAVEOUT_FILE=/dev/full VELTRANE_WAVEOUT_PACE=fast timeout 30 ");
+    Result played =
+        run("play " + text, "", "VELTRANE_WAVEOUT_FILE=/dev/full VELTRANE_WAVEOUT_PACE=fast timeout 30 ");
     EXPECT_EQ(played.code, 3) << played.err;
 
     const std::string mistake = path("mistake.ahxt");
@@ -350,7 +358,8 @@ TEST_F(AhxListening, EveryCommandTakesTheTextFormWithTheCompilersMessages) {
         if (command == "render") args += " -o " + path("never.wav");
         Result r = run(args, "", "VELTRANE_WAVEOUT_FILE=/dev/null ");
         EXPECT_EQ(r.code, 2) << args;
-        EXPECT_EQ(r.err, "ahx " + command + ": " + mistake + ":3: channel 3 track must be a number, not 'zero'\n");
+        EXPECT_EQ(r.err,
+                  "ahx " + command + ": " + mistake + ":3: channel 3 track must be a number, not 'zero'\n");
         EXPECT_TRUE(r.out.empty()) << r.out;
     }
     EXPECT_FALSE(fs::exists(path("never.wav")));
@@ -365,7 +374,8 @@ TEST_F(AhxListening, InfoTellsWhetherEachSongEndsOrLoopsForever) {
               std::string::npos)
         << r.out;
     r = run("info " + path("stops.ahx"));
-    EXPECT_NE(r.out.find("end:              stops by itself (tempo 0) at 0:00.26\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("end:              stops by itself (tempo 0) at 0:00.26\n"), std::string::npos)
+        << r.out;
     // Four steps of 6 ticks, then back; from position 1, 4 + 1 steps, then F00.
     r = run("info " + path("two_ends.ahx"));
     EXPECT_NE(r.out.find("length:           0.48 s (0:00.48), then back to position 0\n"
@@ -373,24 +383,29 @@ TEST_F(AhxListening, InfoTellsWhetherEachSongEndsOrLoopsForever) {
                          "first played at 0:00.00\n"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("  subsong 1 at position 1: 0.62 s (0:00.62), then stopped by tempo 0; stops by itself "
-                         "(tempo 0) at 0:00.62\n"),
-              std::string::npos)
+    EXPECT_NE(
+        r.out.find("  subsong 1 at position 1: 0.62 s (0:00.62), then stopped by tempo 0; stops by itself "
+                   "(tempo 0) at 0:00.62\n"),
+        std::string::npos)
         << r.out;
 }
 
 TEST_F(AhxListening, TraceShowsDashesForChannelsLeftOut) {
     const std::vector<std::string> all = lines(run("trace " + path("busy.ahx") + " --ticks 20").out);
-    const std::vector<std::string> some = lines(run("trace " + path("busy.ahx") + " --ticks 20 --mute 2,4").out);
+    const std::vector<std::string> some =
+        lines(run("trace " + path("busy.ahx") + " --ticks 20 --mute 2,4").out);
     const std::vector<std::string> one = lines(run("trace " + path("busy.ahx") + " --ticks 20 --solo 3").out);
     ASSERT_EQ(all.size(), 20u);
     ASSERT_EQ(some.size(), 20u);
     ASSERT_EQ(one.size(), 20u);
     for (size_t t = 0; t < all.size(); ++t) {
         std::istringstream in(all[t]);
-        std::vector<std::string> f((std::istream_iterator<std::string>(in)), std::istream_iterator<std::string>());
+        std::vector<std::string> f((std::istream_iterator<std::string>(in)),
+                                   std::istream_iterator<std::string>());
         ASSERT_EQ(f.size(), 13u);
-        auto voice = [&](int k) { return f[size_t(1 + 3 * k)] + " " + f[size_t(2 + 3 * k)] + " " + f[size_t(3 + 3 * k)]; };
+        auto voice = [&](int k) {
+            return f[size_t(1 + 3 * k)] + " " + f[size_t(2 + 3 * k)] + " " + f[size_t(3 + 3 * k)];
+        };
         EXPECT_EQ(some[t], f[0] + " " + voice(0) + " - - - " + voice(2) + " - - -");
         EXPECT_EQ(one[t], f[0] + " - - - - - - " + voice(2) + " - - -");
     }
@@ -403,7 +418,8 @@ TEST_F(AhxListening, PlaySoundsWhatRenderWritesAndShowsALevelMeterPerChannel) {
                    "VELTRANE_WAVEOUT_FILE=" + sound + " timeout --preserve-status -s INT 2 ");
     EXPECT_EQ(r.code, 0) << r.err;
     ASSERT_EQ(run("render " + path("busy.ahx") + " --seconds 5 --stereo --separation 80 --mute 3 --raw -o " +
-                  path("rendered.raw")).code,
+                  path("rendered.raw"))
+                  .code,
               0);
     const std::string played = readText(sound);
     const std::string rendered = readText(path("rendered.raw"));
@@ -412,8 +428,9 @@ TEST_F(AhxListening, PlaySoundsWhatRenderWritesAndShowsALevelMeterPerChannel) {
     EXPECT_EQ(played, rendered.substr(0, played.size()));
 
     // On a terminal the status line shows each channel's level, 'off' for the muted one.
-    Result onTerminal = runOnTerminal({"play", path("busy.ahx"), "--mute", "2"}, "VELTRANE_WAVEOUT_FILE=/dev/null",
-                                      std::chrono::milliseconds(1500), "q");
+    Result onTerminal =
+        runOnTerminal({"play", path("busy.ahx"), "--mute", "2"}, "VELTRANE_WAVEOUT_FILE=/dev/null",
+                      std::chrono::milliseconds(1500), "q");
     EXPECT_EQ(onTerminal.code, 0) << onTerminal.out;
     EXPECT_NE(onTerminal.out.find(" 2[ off ]"), std::string::npos) << onTerminal.out;
     EXPECT_NE(onTerminal.out.find(" 1[#"), std::string::npos) << onTerminal.out;
@@ -421,10 +438,12 @@ TEST_F(AhxListening, PlaySoundsWhatRenderWritesAndShowsALevelMeterPerChannel) {
 }
 
 TEST_F(AhxListening, ABatchOnATerminalShowsOneProgressLinePerFile) {
-    Result r = runOnTerminal({"render", path("busy.ahx"), path("empty.ahx"), "--seconds", "1", "-o", path("shown/")},
-                             "", std::chrono::milliseconds(0), "");
+    Result r =
+        runOnTerminal({"render", path("busy.ahx"), path("empty.ahx"), "--seconds", "1", "-o", path("shown/")},
+                      "", std::chrono::milliseconds(0), "");
     EXPECT_EQ(r.code, 0) << r.out;
-    EXPECT_NE(r.out.find("ahx render: [1/2] 1.0 s written to " + path("shown/busy.wav")), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("ahx render: [1/2] 1.0 s written to " + path("shown/busy.wav")), std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("ahx render: [2/2] 1.0 s written to " + path("shown/empty.wav")), std::string::npos)
         << r.out;
 }

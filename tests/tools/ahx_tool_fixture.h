@@ -127,5 +127,4 @@ protected:
     static inline fs::path* dir_ = nullptr;
 };
 
-
 }  // namespace ahx_tool_test

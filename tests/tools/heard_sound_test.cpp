@@ -29,7 +29,8 @@ std::vector<std::vector<int32_t>> voicesOf(const ahx::Song& song, int64_t total)
     renderer.setup(44100, 2, 0);
     renderer.start(player.get());
     std::vector<std::vector<int32_t>> voices(audio::kVoices, std::vector<int32_t>(size_t(total)));
-    int32_t* targets[audio::kVoices] = {voices[0].data(), voices[1].data(), voices[2].data(), voices[3].data()};
+    int32_t* targets[audio::kVoices] = {voices[0].data(), voices[1].data(), voices[2].data(),
+                                        voices[3].data()};
     renderer.render(targets, int32_t(total));
     return voices;
 }
@@ -89,7 +90,8 @@ TEST(HeardSound, ANoteStillQueuedAheadShowsNoLevel) {
 TEST(HeardSound, MeterCellsAreSixDecibelsEachAndLeftOutChannelsShowOff) {
     const int32_t peaks[] = {0, 3, 4, 7, 8, 16, 32, 63, 64, 128};
     const int32_t cells[] = {0, 0, 1, 1, 2, 3, 4, 4, 5, 5};
-    for (size_t i = 0; i < std::size(peaks); ++i) EXPECT_EQ(tools::meterCells(peaks[i]), cells[i]) << peaks[i];
+    for (size_t i = 0; i < std::size(peaks); ++i)
+        EXPECT_EQ(tools::meterCells(peaks[i]), cells[i]) << peaks[i];
 
     const ahx::Song song = synthetic::busySong(5);
     const bool heard[audio::kVoices] = {false, true, true, true};

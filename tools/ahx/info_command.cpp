@@ -68,7 +68,8 @@ std::string describeFate(const ahx::Song& song, const ahx::WaveTables& tables, i
         case Fate::undecided:
             break;
     }
-    return "neither stops nor repeats itself within " + std::to_string(kDefaultLimitSeconds / 60) + " minutes";
+    return "neither stops nor repeats itself within " + std::to_string(kDefaultLimitSeconds / 60) +
+           " minutes";
 }
 
 std::string describeLength(const ahx::Song& song, const ahx::WaveTables& tables, int32_t subsong) {

@@ -36,7 +36,8 @@ bool MixOptions::anyHeard() const {
     return heard(0) || heard(1) || heard(2) || heard(3);
 }
 
-OptionMatch matchMixOption(Args args, size_t& i, bool stereoOptions, MixOptions& options, std::string& error) {
+OptionMatch matchMixOption(Args args, size_t& i, bool stereoOptions, MixOptions& options,
+                           std::string& error) {
     std::string_view value;
     bool missing = false;
     for (const bool mute : {true, false}) {

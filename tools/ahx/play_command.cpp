@@ -245,7 +245,8 @@ int runPlay(Args args) {
         }
     }
     if (!songArgument.given()) return usageError("play", kHelp, "no SONG given");
-    if (const std::string error = checkMixOptions(options); !error.empty()) return usageError("play", kHelp, error);
+    if (const std::string error = checkMixOptions(options); !error.empty())
+        return usageError("play", kHelp, error);
 
     auto tables = std::make_unique<ahx::WaveTables>();
     auto player = std::make_unique<ahx::Player>();
@@ -260,7 +261,8 @@ int runPlay(Args args) {
     auto source = std::make_unique<MixSource>(player.get(), mix);
 
     auto device = std::make_unique<audio::WaveOutDevice>();
-    if (device->open(kSampleRate, kBitsPerSample, kFramesPerBlock, kBlockCount, 1.0f, mix.outputChannels()) == 0) {
+    if (device->open(kSampleRate, kBitsPerSample, kFramesPerBlock, kBlockCount, 1.0f, mix.outputChannels()) ==
+        0) {
         std::fprintf(stderr, "ahx play: no sound device could be opened for 44100 Hz 16-bit %s\n",
                      options.stereo ? "stereo" : "mono");
         return kExitNoDevice;
@@ -308,10 +310,10 @@ int runPlay(Args args) {
         heardSound->advanceTo(int64_t(seconds * kSampleRate));
         const ahx::Player& at = heardSound->player();
         auto tenths = int64_t(seconds * 10);
-        std::printf("\r%s  position %3d/%d  step %2d/%d  %d:%02d.%d %s%s\033[K", title.c_str(), int(at.position),
-                    int(song.positionCount), int(at.stepIndex), int(song.trackLength), int(tenths / 600),
-                    int(tenths / 10 % 60), int(tenths % 10), levelMeter(*heardSound).c_str(),
-                    clock.paused() ? "  (paused)" : "");
+        std::printf("\r%s  position %3d/%d  step %2d/%d  %d:%02d.%d %s%s\033[K", title.c_str(),
+                    int(at.position), int(song.positionCount), int(at.stepIndex), int(song.trackLength),
+                    int(tenths / 600), int(tenths / 10 % 60), int(tenths % 10),
+                    levelMeter(*heardSound).c_str(), clock.paused() ? "  (paused)" : "");
         std::fflush(stdout);
     }
     if (statusLine) std::printf("\n");
@@ -321,7 +323,8 @@ int runPlay(Args args) {
     device->release();
     if (lost) {
         std::fprintf(stderr, "ahx play: the sound device stopped: it refused %d blocks in a row (%s)\n",
-                     int(audio::WaveOutDevice::kRefusalsBeforeLost), describeRefusal(device->lastRefusal()).c_str());
+                     int(audio::WaveOutDevice::kRefusalsBeforeLost),
+                     describeRefusal(device->lastRefusal()).c_str());
         return kExitNoDevice;
     }
     return kExitOk;

@@ -119,8 +119,8 @@ public:
 
     void update(int64_t done, int64_t total) {
         if (!shown_ || done < next_) return;
-        std::fprintf(stderr, "\rahx render: %s%.1f / %.1f s\033[K", prefix_.c_str(), double(done) / kSampleRate,
-                     double(total) / kSampleRate);
+        std::fprintf(stderr, "\rahx render: %s%.1f / %.1f s\033[K", prefix_.c_str(),
+                     double(done) / kSampleRate, double(total) / kSampleRate);
         next_ = done + 10 * kSampleRate;
         visible_ = true;
     }
@@ -152,8 +152,8 @@ public:
         if (!songArgument.load("render", player->song)) return kExitBadInput;
         const ahx::Song& song = player->song;
         if (settings_.subsong > song.subsongCount) {
-            std::fprintf(stderr, "ahx render: %s: no subsong %d (the song has %d)\n", songArgument.name().c_str(),
-                         int(settings_.subsong), int(song.subsongCount));
+            std::fprintf(stderr, "ahx render: %s: no subsong %d (the song has %d)\n",
+                         songArgument.name().c_str(), int(settings_.subsong), int(song.subsongCount));
             return kExitUsage;
         }
         auto tables = std::make_unique<ahx::WaveTables>();
@@ -165,7 +165,8 @@ public:
             total = int64_t(settings_.seconds * kSampleRate);
         } else {
             const int64_t passes = settings_.loops > 0 ? settings_.loops : 1;
-            const int64_t limitSeconds = std::min<int64_t>(passes * kDefaultLimitSeconds, int64_t(kMaxSeconds));
+            const int64_t limitSeconds =
+                std::min<int64_t>(passes * kDefaultLimitSeconds, int64_t(kMaxSeconds));
             const SongSpan span = measureSong(song, *tables, subsong, int32_t(passes),
                                               limitSeconds * ticksPerSecond(song.speedMultiplier));
             total = samplesForTicks(span.ticks, song.speedMultiplier);
@@ -202,7 +203,8 @@ public:
             if (settings_.stems ? !heard[v] : v > 0) continue;
             writers[size_t(v)] = std::make_unique<SoundWriter>();
             const std::string path = settings_.stems ? stemPath(output.path, v + 1) : output.path;
-            if (!writers[size_t(v)]->open("render", path, output.format, settings_.raw, mix.outputChannels(), total)) {
+            if (!writers[size_t(v)]->open("render", path, output.format, settings_.raw, mix.outputChannels(),
+                                          total)) {
                 return cannotWrite(writers, *writers[size_t(v)]);
             }
         }
@@ -245,7 +247,8 @@ private:
         }
         // Stems already finished belong to the failed song too.
         for (auto& writer : writers) {
-            if (writer && writer.get() != &failed && !writer->toStandardOutput()) removePartialOutput(writer->path());
+            if (writer && writer.get() != &failed && !writer->toStandardOutput())
+                removePartialOutput(writer->path());
         }
         return kExitCannotWrite;
     }
@@ -255,8 +258,8 @@ private:
 };
 
 int refuseFormat(const std::string& what) {
-    std::fprintf(stderr, "ahx render: %s; this machine writes %s (or --raw for headerless PCM)\n", what.c_str(),
-                 writableFormatList().c_str());
+    std::fprintf(stderr, "ahx render: %s; this machine writes %s (or --raw for headerless PCM)\n",
+                 what.c_str(), writableFormatList().c_str());
     return kExitBadInput;
 }
 
@@ -284,7 +287,8 @@ int runRender(Args args) {
             outPath = std::string(value);
         } else if (matchOption(args, i, "--seconds", value, missing)) {
             auto s = parseNumber(value, 0, kMaxSeconds);
-            if (missing || !s) return usageError("render", help(), "--seconds needs a number from 0 to 10800");
+            if (missing || !s)
+                return usageError("render", help(), "--seconds needs a number from 0 to 10800");
             settings.seconds = *s;
         } else if (matchOption(args, i, "--loops", value, missing)) {
             auto k = parseInteger(value, 1, 100);
@@ -292,7 +296,8 @@ int runRender(Args args) {
             settings.loops = *k;
         } else if (matchOption(args, i, "--fade", value, missing)) {
             auto s = parseNumber(value, 0, kMaxSeconds);
-            if (missing || !s) return usageError("render", help(), "--fade needs a number of seconds from 0 to 10800");
+            if (missing || !s)
+                return usageError("render", help(), "--fade needs a number of seconds from 0 to 10800");
             settings.fade = *s;
         } else if (matchOption(args, i, "--subsong", value, missing)) {
             auto n = parseInteger(value, 0, 255);
@@ -324,12 +329,14 @@ int runRender(Args args) {
     if (const std::string error = checkMixOptions(settings.mix); !error.empty()) {
         return usageError("render", help(), error);
     }
-    if (settings.raw && !settings.format.empty()) return usageError("render", help(), "--raw and --format exclude each other");
+    if (settings.raw && !settings.format.empty())
+        return usageError("render", help(), "--raw and --format exclude each other");
 
     const bool toStandardOutput = outPath == "-";
     const bool toFolder = !toStandardOutput && isFolder(outPath);
     if (toStandardOutput) {
-        if (songs.size() > 1) return usageError("render", help(), "standard output takes one song; give -o DIR/ for several");
+        if (songs.size() > 1)
+            return usageError("render", help(), "standard output takes one song; give -o DIR/ for several");
         if (settings.stems) return usageError("render", help(), "--stems writes files: give -o OUT.wav");
         if (!settings.format.empty() && !endsWithNoCase(settings.format, "wav")) {
             return usageError("render", help(), "standard output takes WAV, or raw PCM with --raw");
@@ -341,13 +348,17 @@ int runRender(Args args) {
     // The format, from the file name or --format; raw needs none.
     const SoundFormat* format = nullptr;
     if (!settings.raw && !toStandardOutput) {
-        std::string extension = toFolder ? (settings.format.empty() ? "wav" : settings.format) : extensionOf(outPath);
+        std::string extension =
+            toFolder ? (settings.format.empty() ? "wav" : settings.format) : extensionOf(outPath);
         // A name without an extension (a device such as /dev/null) takes WAV, as it always has.
         if (extension.empty()) extension = settings.format.empty() ? "wav" : settings.format;
         format = findWritableFormat(extension);
-        if (format == nullptr) return refuseFormat((toFolder ? "--format " : outPath + ": ") + ("cannot write ." + extension + " files"));
+        if (format == nullptr)
+            return refuseFormat((toFolder ? "--format " : outPath + ": ") +
+                                ("cannot write ." + extension + " files"));
         if (!toFolder && !settings.format.empty() && findWritableFormat(settings.format) != format) {
-            return usageError("render", help(), "--format " + settings.format + " disagrees with the name " + outPath);
+            return usageError("render", help(),
+                              "--format " + settings.format + " disagrees with the name " + outPath);
         }
     }
 
@@ -357,10 +368,12 @@ int runRender(Args args) {
         const std::string extension = settings.raw ? "raw" : std::string(format->extension);
         std::map<std::string, std::string> taken;
         for (const SongArgument& song : songs) {
-            const std::string path = (std::filesystem::path(outPath) / (song.outputStem() + "." + extension)).string();
+            const std::string path =
+                (std::filesystem::path(outPath) / (song.outputStem() + "." + extension)).string();
             const std::string name = song.name().empty() ? song.outputStem() : song.name();
             if (auto [at, isNew] = taken.emplace(path, name); !isNew) {
-                return usageError("render", help(), at->second + " and " + name + " would both be written to " + path);
+                return usageError("render", help(),
+                                  at->second + " and " + name + " would both be written to " + path);
             }
             outputs.push_back({path, format});
         }
@@ -378,7 +391,8 @@ int runRender(Args args) {
     int failures = 0;
     for (size_t k = 0; k < songs.size(); ++k) {
         std::string prefix;
-        if (songs.size() > 1) prefix = "[" + std::to_string(k + 1) + "/" + std::to_string(songs.size()) + "] ";
+        if (songs.size() > 1)
+            prefix = "[" + std::to_string(k + 1) + "/" + std::to_string(songs.size()) + "] ";
         Progress progress(prefix);
         const int code = SongRender(settings, progress).run(songs[k], outputs[k]);
         if (code != kExitOk) {

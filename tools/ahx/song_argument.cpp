@@ -4,9 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
-
 #include <filesystem>
+#include <vector>
 
 #include "ahx/song_image.h"
 #include "app/track_list.h"
@@ -43,8 +42,8 @@ bool compileSongSource(std::string_view command, const std::string& path, std::v
     ahx::SongImage image;
     SongTextError textError;
     std::vector<SongTextError> warnings;
-    if (!parseSongText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), image, textError,
-                       &warnings)) {
+    if (!parseSongText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), image,
+                       textError, &warnings)) {
         report(command, path, textError);
         return false;
     }
@@ -88,7 +87,8 @@ bool SongArgument::loadTrack(std::string_view command, ahx::Song& song) {
     path_ = "--track " + track_;
     const std::optional<int64_t> number = parseInteger(track_, 1, app::trackCount);
     if (!number) {
-        return fail(command, path_, "no such track; the musicdisk has tracks 1 to " + std::to_string(app::trackCount));
+        return fail(command, path_,
+                    "no such track; the musicdisk has tracks 1 to " + std::to_string(app::trackCount));
     }
     const auto index = size_t(*number - 1);
     path_ = "track " + track_ + " (" + app::trackTitles[index] + ")";

@@ -16,10 +16,8 @@ namespace {
 constexpr int32_t kRate = 44100;
 
 constexpr SoundFormat kCandidates[] = {
-    {"wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
-    {"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
-    {"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
-    {"mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III},
+    {"wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},   {"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+    {"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},   {"mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III},
     {"aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
 };
 
@@ -156,7 +154,8 @@ bool SoundWriter::open(std::string_view command, const std::string& path, const 
         if (raw) return true;
         const std::vector<uint8_t> header = wavHeader(channels, frames);
         errno = 0;
-        if (!writeStandardOutput(std::string_view(reinterpret_cast<const char*>(header.data()), header.size()))) {
+        if (!writeStandardOutput(
+                std::string_view(reinterpret_cast<const char*>(header.data()), header.size()))) {
             return fail(errno != 0 ? std::strerror(errno) : "write error");
         }
         return true;
@@ -180,7 +179,8 @@ bool SoundWriter::write(const int16_t* samples, int64_t frames) {
     if (!open_) return false;
     const int64_t count = frames * channels_;
     if (file_ != nullptr) {
-        if (sf_write_short(file_, samples, sf_count_t(count)) != sf_count_t(count)) return fail(sf_strerror(file_));
+        if (sf_write_short(file_, samples, sf_count_t(count)) != sf_count_t(count))
+            return fail(sf_strerror(file_));
         return true;
     }
     bytes_.resize(size_t(count) * 2);

@@ -64,7 +64,8 @@ int runTrace(Args args) {
             return usageError("trace", kHelp, "unexpected argument '" + std::string(args[i]) + "'");
         }
     }
-    if (const std::string error = checkMixOptions(mix); !error.empty()) return usageError("trace", kHelp, error);
+    if (const std::string error = checkMixOptions(mix); !error.empty())
+        return usageError("trace", kHelp, error);
     if (!songArgument.given()) return usageError("trace", kHelp, "no SONG given");
     if (ticks < 0) return usageError("trace", kHelp, "--ticks N is required");
 

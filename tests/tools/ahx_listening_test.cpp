@@ -437,7 +437,7 @@ TEST_F(AhxListening, PlaySoundsWhatRenderWritesAndShowsALevelMeterPerChannel) {
     EXPECT_NE(onTerminal.out.find("position "), std::string::npos) << onTerminal.out;
 }
 
-TEST_F(AhxListening, ABatchOnATerminalShowsOneProgressLinePerFile) {
+TEST_F(AhxListening, OnATerminalABatchShowsOneProgressLinePerFileAndNoSoundIsPrinted) {
     Result r =
         runOnTerminal({"render", path("busy.ahx"), path("empty.ahx"), "--seconds", "1", "-o", path("shown/")},
                       "", std::chrono::milliseconds(0), "");
@@ -446,6 +446,11 @@ TEST_F(AhxListening, ABatchOnATerminalShowsOneProgressLinePerFile) {
         << r.out;
     EXPECT_NE(r.out.find("ahx render: [2/2] 1.0 s written to " + path("shown/empty.wav")), std::string::npos)
         << r.out;
+    // Sound written onto the terminal itself would only scramble it.
+    r = runOnTerminal({"render", path("busy.ahx"), "--seconds", "1", "-o", "-"}, "",
+                      std::chrono::milliseconds(0), "");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("standard output is a terminal"), std::string::npos) << r.out;
 }
 
 TEST_F(AhxListening, MixOptionsOutOfRangeOrAtOddsAreUsageErrors) {

@@ -338,6 +338,11 @@ int runRender(Args args) {
         if (songs.size() > 1)
             return usageError("render", help(), "standard output takes one song; give -o DIR/ for several");
         if (settings.stems) return usageError("render", help(), "--stems writes files: give -o OUT.wav");
+        // Sound is no text: on a terminal it would only scramble the screen.
+        if (isatty(STDOUT_FILENO) != 0) {
+            return usageError("render", help(),
+                              "standard output is a terminal; send it into a pipe or a file");
+        }
         if (!settings.format.empty() && !endsWithNoCase(settings.format, "wav")) {
             return usageError("render", help(), "standard output takes WAV, or raw PCM with --raw");
         }

@@ -123,53 +123,6 @@ TEST(ChannelMix, MonoOverAllVoicesIsTheDevicesOutputAndStereoAtSeparation0IsItOn
     }
 }
 
-TEST(ChannelMix, SeparationMovesVoices1And4LeftAnd2And3RightKeepingLeftPlusRightTwiceTheMono) {
-    const int64_t total = 5 * 44100;
-    const Voices voices = renderVoices(synthetic::busySong(8), total, {1764});
-    const std::vector<int16_t> mono = mixAll(ChannelMix(), voices, total);
-    const std::vector<int16_t> hard = mixAll(configured(2, 100), voices, total);
-    const std::vector<int16_t> half = mixAll(configured(2, 50), voices, total);
-    const std::vector<int16_t> odd = mixAll(configured(2, 37), voices, total);
-    for (size_t i = 0; i < size_t(total); ++i) {
-        const int32_t left = voices.v[0][i] + voices.v[3][i];
-        const int32_t right = voices.v[1][i] + voices.v[2][i];
-        ASSERT_EQ(hard[2 * i], 128 * left) << i;
-        ASSERT_EQ(hard[2 * i + 1], 128 * right) << i;
-        // Weights 1.5 and 0.5 of the mono's are whole numbers of the sample.
-        ASSERT_EQ(half[2 * i], 96 * left + 32 * right) << i;
-        ASSERT_EQ(half[2 * i + 1], 32 * left + 96 * right) << i;
-        // Elsewhere each of the four contributions rounds down on its own.
-        ASSERT_LE(std::abs(odd[2 * i] + odd[2 * i + 1] - 2 * mono[i]), 8) << i;
-    }
-    EXPECT_FALSE(configured(2, 0).configure(2, 101, {true, true, true, true}));
-    EXPECT_FALSE(configured(2, 0).configure(3, 50, {true, true, true, true}));
-}
-
-TEST(ChannelMix, MutedVoicesAreLeftOutAndTheStemsOfTheHeardOnesAddUpToTheMix) {
-    const int64_t total = 3 * 44100;
-    const Voices voices = renderVoices(synthetic::busySong(3), total, {1000});
-    const std::vector<int16_t> mono = mixAll(configured(1, 0, true, false, true, false), voices, total);
-    for (size_t i = 0; i < size_t(total); ++i)
-        ASSERT_EQ(mono[i], 64 * (voices.v[0][i] + voices.v[2][i])) << i;
-
-    for (int32_t channels : {1, 2}) {
-        SCOPED_TRACE(channels);
-        ChannelMix mix = configured(channels, 70, true, true, false, true);
-        mix.setFade(total - 44100, 44100);
-        const std::vector<int16_t> full = mixAll(mix, voices, total);
-        std::vector<int16_t> sum(full.size(), 0);
-        for (int v = 0; v < kVoices; ++v) {
-            std::vector<int16_t> stem(full.size());
-            mix.stem(v, voices.at(0, v), int32_t(total), 0, stem.data());
-            if (!mix.heard(v)) {
-                EXPECT_TRUE(std::all_of(stem.begin(), stem.end(), [](int16_t s) { return s == 0; })) << v;
-            }
-            for (size_t i = 0; i < sum.size(); ++i) sum[i] = int16_t(sum[i] + stem[i]);
-        }
-        EXPECT_EQ(sum, full);
-    }
-}
-
 TEST(ChannelMix, WhereTheMixClampsTheStemsStillAddUpToTheUnclampedSum) {
     // Louder than any song at unit gain: the sum leaves 16 bits, no stem does.
     std::vector<int32_t> loud[kVoices];

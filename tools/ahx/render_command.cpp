@@ -198,17 +198,17 @@ public:
 
         // One writer for the mix, or one per heard channel for the stems.
         std::vector<std::unique_ptr<SoundWriter>> writers(audio::kVoices);
-        std::string where = output.path == "-" ? "standard output" : output.path;
+        std::string where = settings_.stems ? "" : output.path == "-" ? "standard output" : output.path;
         for (int v = 0; v < audio::kVoices; ++v) {
             if (settings_.stems ? !heard[v] : v > 0) continue;
             writers[size_t(v)] = std::make_unique<SoundWriter>();
             const std::string path = settings_.stems ? stemPath(output.path, v + 1) : output.path;
+            if (settings_.stems) where += (where.empty() ? "" : ", ") + path;
             if (!writers[size_t(v)]->open("render", path, output.format, settings_.raw, mix.outputChannels(),
                                           total)) {
                 return cannotWrite(writers, *writers[size_t(v)]);
             }
         }
-        if (settings_.stems) where = stemPath(output.path, 1) + " .. -4";
 
         std::vector<int32_t> voiceSamples(size_t(audio::kVoices) * kChunkFrames);
         int32_t* voices[audio::kVoices];

@@ -35,6 +35,52 @@ int32_t stepForPeriod(int32_t period, int32_t sampleRate) {
     return int32_t(step);
 }
 
+void fillVolumeTable(VolumeTable& table, double gain) {
+    for (int32_t v = 0; v <= 64; ++v) {
+        int32_t x = -128 * v;
+        for (int32_t k = 0; k < 256; ++k) {
+            table[v][k] = int32_t(double(x) * gain) / 64;
+            x += v;
+        }
+    }
+}
+
+void mixVoice(const ahx::Voice& voice, const VolumeTable& table, int32_t sampleRate, int32_t interpolate,
+              int32_t* position, int32_t* out, int32_t count) {
+    // A voice can sound before any note has given it a period; it stays
+    // silent until one does rather than divide by zero.
+    const int32_t step = stepForPeriod(voice.outPeriod, sampleRate);
+    if (voice.outVolume <= 0 || step == 0 || count <= 0) return;
+    const int32_t* const row = table[std::min(voice.outVolume, 64)] + 128;
+    const int8_t* const wave = voice.outWave;
+
+    int32_t p = normalisePosition(*position);
+    int32_t* o = out;
+    int32_t remaining = count;
+    while (remaining != 0) {
+        if (p >= kLoopEnd) p -= kLoopEnd;
+        // Every position of the run stays at or before sample 639, so the
+        // inner loops need no wrap test.
+        int32_t n = std::min((kLastPosition - p) / step + 1, remaining);
+        remaining -= n;
+        if (interpolate == 0) {
+            for (int32_t* end = o + n; o != end; ++o) {
+                *o += row[wave[p >> 16]];
+                p += step;
+            }
+        } else {
+            for (int32_t* end = o + n; o != end; ++o) {
+                const int32_t i = p >> 16;
+                const int64_t f = p & 0xFFFF;
+                const int64_t mixed = int64_t(row[wave[i]]) * (65536 - f) + int64_t(row[wave[i + 1]]) * f;
+                *o += int32_t(mixed >> 16);
+                p += step;
+            }
+        }
+    }
+    *position = p;
+}
+
 MixerOutput::MixerOutput() = default;
 
 MixerOutput::~MixerOutput() {
@@ -67,14 +113,7 @@ int MixerOutput::release() {
 int MixerOutput::buildVolumeTable(int32_t id, float newGain) {
     if (id != 0) return 0;
     if (!std::isfinite(newGain) || std::fabs(newGain) > kMaxGain) return 0;
-    const double g = double(newGain);
-    for (int32_t v = 0; v <= 64; ++v) {
-        int32_t x = -128 * v;
-        for (int32_t k = 0; k < 256; ++k) {
-            volumeTable[v][k] = int32_t(double(x) * g) / 64;
-            x += v;
-        }
-    }
+    fillVolumeTable(volumeTable, double(newGain));
     gain = newGain;
     return 1;
 }
@@ -102,41 +141,8 @@ void MixerOutput::mixVoices(int32_t count, int32_t** cursor) {
     int32_t* const out = *cursor;
     *cursor = out + count;
     if (player == nullptr) return;
-
     for (int c = 0; c < ahx::kChannels; ++c) {
-        const ahx::Voice& voice = player->voices[c];
-        // A voice can sound before any note has given it a period; it stays
-        // silent until one does rather than divide by zero.
-        const int32_t step = stepForPeriod(voice.outPeriod, sampleRate);
-        if (voice.outVolume <= 0 || step == 0) continue;
-        const int32_t* const row = volumeTable[std::min(voice.outVolume, 64)] + 128;
-        const int8_t* const wave = voice.outWave;
-
-        int32_t p = normalisePosition(voicePositions[c]);
-        int32_t* o = out;
-        int32_t remaining = count;
-        while (remaining != 0) {
-            if (p >= kLoopEnd) p -= kLoopEnd;
-            // Every position of the run stays at or before sample 639, so the
-            // inner loops need no wrap test.
-            int32_t n = std::min((kLastPosition - p) / step + 1, remaining);
-            remaining -= n;
-            if (interpolate == 0) {
-                for (int32_t* end = o + n; o != end; ++o) {
-                    *o += row[wave[p >> 16]];
-                    p += step;
-                }
-            } else {
-                for (int32_t* end = o + n; o != end; ++o) {
-                    const int32_t i = p >> 16;
-                    const int64_t f = p & 0xFFFF;
-                    const int64_t mixed = int64_t(row[wave[i]]) * (65536 - f) + int64_t(row[wave[i + 1]]) * f;
-                    *o += int32_t(mixed >> 16);
-                    p += step;
-                }
-            }
-        }
-        voicePositions[c] = p;
+        mixVoice(player->voices[c], volumeTable, sampleRate, interpolate, &voicePositions[c], out, count);
     }
 }
 

@@ -21,6 +21,19 @@ inline constexpr float kMaxGain = 1024.0f;
 // period of 0 or less; never more than one whole loop.
 int32_t stepForPeriod(int32_t period, int32_t sampleRate);
 
+// Per volume 0..64, the mixed value of each signed 8-bit sample (index
+// sample + 128) at `gain`.
+using VolumeTable = int32_t[65][256];
+void fillVolumeTable(VolumeTable& table, double gain);
+
+// Adds `count` samples of one voice to out[0..count), read from *position
+// (16.16 in the voice's loop) on, and leaves *position after them. A voice
+// with volume 0 or period 0 adds nothing and keeps its position. The mixer
+// adds its four voices into one buffer this way; the tool's per-channel mix
+// gives each its own, so the two agree sample for sample.
+void mixVoice(const ahx::Voice& voice, const VolumeTable& table, int32_t sampleRate, int32_t interpolate,
+              int32_t* position, int32_t* out, int32_t count);
+
 class MixerOutput {
 public:
     MixerOutput();
@@ -72,7 +85,7 @@ public:
     int32_t interpolate = 0;
     float gain = 0.0f;
     int32_t* mixBuffer = nullptr;
-    int32_t volumeTable[65][256] = {};
+    VolumeTable volumeTable = {};
     // 16.16 positions of the four voices; kept across setup and song changes.
     int32_t voicePositions[ahx::kChannels] = {};
 };

@@ -55,8 +55,9 @@ int32_t WaveOutDevice::pollMilliseconds() const {
 }
 
 int WaveOutDevice::open(int32_t rate, int32_t bits, int32_t blockFrames, int32_t blocksWanted,
-                        float outputGain) {
+                        float outputGain, int32_t channelCount) {
     if (blocksWanted < 1 || blocksWanted > MAX_BLOCKS || blockFrames < 1) return 0;
+    if (channelCount < 1 || channelCount > 2) return 0;
     // A second open would lose the first device and its blocks.
     if (waveOut != nullptr) return 0;
     blockCount = blocksWanted;
@@ -66,18 +67,20 @@ int WaveOutDevice::open(int32_t rate, int32_t bits, int32_t blockFrames, int32_t
     refusedInARow_ = 0;
     lastRefusal_.store(MMSYSERR_NOERROR);
     framesPerBlock = blockFrames;
+    channels = channelCount;
+    blockSource = nullptr;
     if (setup(rate, bits, blockFrames, outputGain) == 0) {
         unwindOpen(0);
         return 0;
     }
-    blockBytes = ((rate * bits / 8) * blockFrames) / 50;
+    blockBytes = ((rate * bits / 8) * blockFrames) / 50 * channelCount;
 
     WAVEFORMATEX format{};
     format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 1;
+    format.nChannels = WORD(channelCount);
     format.nSamplesPerSec = DWORD(rate);
-    format.nAvgBytesPerSec = DWORD(rate * bits / 8);
-    format.nBlockAlign = WORD(bits / 8);
+    format.nAvgBytesPerSec = DWORD(rate * bits / 8 * channelCount);
+    format.nBlockAlign = WORD(bits / 8 * channelCount);
     format.wBitsPerSample = WORD(bits);
     format.cbSize = 0;
     if (waveOutOpen(&waveOut, WAVE_MAPPER, &format, 0, 0, 0) != MMSYSERR_NOERROR) {
@@ -171,14 +174,16 @@ void WaveOutDevice::refill() {
             waveOutUnprepareHeader(waveOut, block.header, kHeaderSize);
             block.prepared = 0;
         }
-        renderBlock();
+        if (blockSource == nullptr) renderBlock();
         fillBlock(i);
     }
 }
 
 void WaveOutDevice::fillBlock(int32_t i) {
     AudioBlock& block = blocks[i];
-    if (bitsPerSample == 16) {
+    if (blockSource != nullptr) {
+        blockSource->renderPcm16(block.data, blockBytes / 2 / channels);
+    } else if (bitsPerSample == 16) {
         convertToPcm16(mixBuffer, blockBytes / 2, block.data);
     } else if (bitsPerSample == 8) {
         convertToPcm8(mixBuffer, blockBytes, block.data);
@@ -211,8 +216,17 @@ int WaveOutDevice::play(ahx::Player* source) {
     // After stop no refill is running and none starts before playing is set
     // again, so the player changes hands without a race.
     if (stop() == 0) return 0;
-    if (source == nullptr || lost.load() != 0) return 0;
+    if (source == nullptr || lost.load() != 0 || channels != 1) return 0;
     player = source;
+    playing.store(1);
+    return 1;
+}
+
+int WaveOutDevice::playFrom(BlockSource* source) {
+    // The same hand-over as play: nothing renders between stop and playing.
+    if (stop() == 0) return 0;
+    if (source == nullptr || lost.load() != 0 || bitsPerSample != 16) return 0;
+    blockSource = source;
     playing.store(1);
     return 1;
 }
@@ -222,6 +236,7 @@ int WaveOutDevice::stop() {
     // A refill that saw playing set finishes its block and ends; only then is
     // the device reset, so no block of this song is queued after stop.
     while (refilling.load() != 0) Sleep(1);
+    blockSource = nullptr;
     if (waveOut == nullptr) return 0;
     return waveOutReset(waveOut) == MMSYSERR_NOERROR ? 1 : 0;
 }

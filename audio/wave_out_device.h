@@ -15,6 +15,17 @@ inline constexpr int32_t MAX_BLOCKS = 32;
 // What the playback thread is called in debuggers and process lists.
 inline constexpr char kPlaybackThreadName[] = "veltrane audio";
 
+// Fills the device's blocks in place of its own mixer: the `ahx` tool's
+// stereo and per-channel mixes. Called on the playback thread only, between
+// play and the stop that ends it; the musicdisk sets none.
+class BlockSource {
+public:
+    virtual ~BlockSource() = default;
+    // Writes `frames` frames of 16-bit little-endian PCM, the device's
+    // channel count of samples each, to `out`.
+    virtual void renderPcm16(uint8_t* out, int32_t frames) = 0;
+};
+
 struct AudioBlock {
     HGLOBAL dataHandle = nullptr;
     uint8_t* data = nullptr;  // dataHandle locked while the device is open
@@ -30,14 +41,21 @@ public:
     WaveOutDevice(const WaveOutDevice&) = delete;
     WaveOutDevice& operator=(const WaveOutDevice&) = delete;
 
-    // Opens the default device for mono PCM and takes blocksWanted (1..32) blocks of
-    // blockFrames replay frames each. A failure part way gives back what was taken.
-    int open(int32_t rate, int32_t bits, int32_t blockFrames, int32_t blocksWanted, float outputGain);
+    // Opens the default device for PCM of `channels` (1, or 2 for a block
+    // source's stereo) and takes blocksWanted (1..32) blocks of blockFrames
+    // replay frames each. A failure part way gives back what was taken.
+    int open(int32_t rate, int32_t bits, int32_t blockFrames, int32_t blocksWanted, float outputGain,
+             int32_t channels = 1);
 
     int release() override;
     int startThread() override;
     int stopThread() override;
+    // The mixer plays `source`; refused on a stereo device, which only a
+    // block source can fill.
     int play(ahx::Player* source) override;
+    // `source` fills the blocks from now on instead of the mixer; refused
+    // unless the device is open for 16-bit samples. Stopping hands it back.
+    int playFrom(BlockSource* source);
     int stop() override;
     int pause() override;
     int resume() override;
@@ -72,6 +90,9 @@ public:
     int32_t blockCount = 0;
     int32_t framesPerBlock = 0;
     int32_t blockBytes = 0;
+    int32_t channels = 1;
+    // Set between playFrom and the next stop or play.
+    BlockSource* blockSource = nullptr;
     std::atomic<int32_t> stopRequest{0};
     // Set by the playback thread around each look at playing and the refill
     // that follows, so that stop can wait for a refill in progress.

@@ -2,13 +2,17 @@
 // them, over busy songs that keep all four voices sounding and over the ten
 // tunes of the musicdisk. The counter "realtime" is seconds of sound made per
 // second of one core (shown as a rate: 7.4k/s means 7400 x realtime).
+// Each case runs twice, side by side: mode:0 is the program's mono output,
+// mode:1 the `ahx` tool's stereo (each voice on its own, then panned).
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "ahx/player.h"
 #include "app/track_list.h"
+#include "audio/channel_mix.h"
 #include "audio/memory_output.h"
 #include "resources/embedded_resources.h"
 #include "support/synthetic_songs.h"
@@ -27,8 +31,37 @@ constexpr SongCase kSongs[] = {
     {1, 1, 0}, {2, 1, 0}, {3, 2, 0}, {4, 4, 0}, {1, 1, 1},
 };
 
+void reportSpeed(benchmark::State& state) {
+    state.counters["realtime"] =
+        benchmark::Counter(double(state.iterations() * kSecondsPerIteration), benchmark::Counter::kIsRate);
+}
+
+// The tool's stereo at its default separation, in the device's block size.
+void renderStereoFor(benchmark::State& state, ahx::Player& player, int32_t interpolate) {
+    auto renderer = std::make_unique<audio::ChannelRenderer>();
+    renderer->setup(44100, 2, interpolate);
+    renderer->start(&player);
+    audio::ChannelMix mix;
+    const bool heard[audio::kVoices] = {true, true, true, true};
+    mix.configure(2, 50, heard);
+    std::vector<int32_t> voices(4 * 1764);
+    int32_t* targets[audio::kVoices] = {&voices[0], &voices[1764], &voices[2 * 1764], &voices[3 * 1764]};
+    std::vector<int16_t> block(2 * 1764);
+    int64_t frame = 0;
+    for (auto _ : state) {
+        for (int64_t b = 0; b < kSecondsPerIteration * 25; ++b) {
+            renderer->render(targets, 1764);
+            mix.mix(targets, 1764, frame, block.data());
+            frame += 1764;
+            benchmark::DoNotOptimize(block.data());
+        }
+    }
+    reportSpeed(state);
+}
+
 // Renders from `player` until the benchmark has its answer.
 void renderFor(benchmark::State& state, ahx::Player& player, int32_t interpolate) {
+    if (state.range(1) != 0) return renderStereoFor(state, player, interpolate);
     audio::MemoryOutput out;
     out.setup(44100, 16, 2, 1.0f);
     out.setOption(1, interpolate);
@@ -40,8 +73,7 @@ void renderFor(benchmark::State& state, ahx::Player& player, int32_t interpolate
             benchmark::DoNotOptimize(block.data());
         }
     }
-    state.counters["realtime"] =
-        benchmark::Counter(double(state.iterations() * kSecondsPerIteration), benchmark::Counter::kIsRate);
+    reportSpeed(state);
 }
 
 void BM_Render(benchmark::State& state) {
@@ -53,9 +85,20 @@ void BM_Render(benchmark::State& state) {
     player->startSubsong(0);
     renderFor(state, *player, c.interpolate);
     state.SetLabel("song " + std::to_string(c.seed) + ", x" + std::to_string(c.speedMultiplier) +
-                   (c.interpolate != 0 ? ", interpolating" : ""));
+                   (c.interpolate != 0 ? ", interpolating" : "") +
+                   (state.range(1) != 0 ? ", stereo" : ", mono"));
 }
-BENCHMARK(BM_Render)->DenseRange(0, int(std::size(kSongs)) - 1)->Unit(benchmark::kMillisecond);
+// Mono and stereo of each case one after the other.
+void monoAndStereo(benchmark::internal::Benchmark* b, int cases) {
+    for (int c = 0; c < cases; ++c) {
+        for (int mode = 0; mode < 2; ++mode) b->Args({c, mode});
+    }
+}
+
+BENCHMARK(BM_Render)
+    ->Apply([](benchmark::internal::Benchmark* b) { monoAndStereo(b, int(std::size(kSongs))); })
+    ->ArgNames({"song", "mode"})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_RenderTrack(benchmark::State& state) {
     const auto index = size_t(state.range(0));
@@ -70,8 +113,11 @@ void BM_RenderTrack(benchmark::State& state) {
     }
     player->startSubsong(0);
     renderFor(state, *player, 0);
-    state.SetLabel(app::trackTitles[index]);
+    state.SetLabel(std::string(app::trackTitles[index]) + (state.range(1) != 0 ? ", stereo" : ", mono"));
 }
-BENCHMARK(BM_RenderTrack)->DenseRange(0, app::trackCount - 1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderTrack)
+    ->Apply([](benchmark::internal::Benchmark* b) { monoAndStereo(b, app::trackCount); })
+    ->ArgNames({"track", "mode"})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

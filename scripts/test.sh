@@ -64,8 +64,8 @@ run_ctest xvfb-run -a -s "-screen 0 1024x768x24 -noreset" ctest --preset windows
 
 step "fuzz build (clang, libFuzzer)"
 cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$JOBS" --target load_song_fuzzer play_song_fuzzer
-for fuzzer in load_song_fuzzer play_song_fuzzer; do
+cmake --build --preset fuzz -j "$JOBS" --target load_song_fuzzer play_song_fuzzer song_text_fuzzer
+for fuzzer in load_song_fuzzer play_song_fuzzer song_text_fuzzer; do
   step "fuzzing: ${fuzzer} for ${FUZZ_SECONDS} s"
   corpus="build/fuzz/corpus/${fuzzer}"
   log="build/fuzz/${fuzzer}.log"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ahx/player.h"
+#include "audio/channel_mix.h"
 #include "audio/memory_output.h"
 #include "support/synthetic_songs.h"
 
@@ -91,6 +92,35 @@ TEST(MixerAllocation, RenderingAllocatesNothing) {
         counting = false;
         EXPECT_EQ(allocations.load(), 0) << "multiplier " << multiplier;
     }
+}
+
+TEST(MixerAllocation, TheToolsStereoAndStemMixAllocatesNothing) {
+    auto bank = std::make_unique<ahx::WaveTables>();
+    auto player = std::make_unique<ahx::Player>();
+    player->bindWaveTables(bank.get());
+    player->song = synthetic::busySong(12, 3);
+    player->startSubsong(0);
+    auto renderer = std::make_unique<audio::ChannelRenderer>();
+    ASSERT_EQ(renderer->setup(44100, 2, 0), 1);
+    renderer->start(player.get());
+    audio::ChannelMix mix;
+    const bool heard[audio::kVoices] = {true, false, true, true};
+    ASSERT_TRUE(mix.configure(2, 60, heard));
+    mix.setFade(60 * 44100, 60 * 44100);
+    std::vector<int32_t> voices(4 * 4096);
+    int32_t* targets[audio::kVoices] = {&voices[0], &voices[4096], &voices[8192], &voices[12288]};
+    std::vector<int16_t> out(2 * 4096);
+
+    allocations = 0;
+    counting = true;
+    // Two minutes, the second half fading, in pieces that cut ticks apart.
+    for (int64_t at = 0; at < 120 * 44100; at += 4001) {
+        renderer->render(targets, 4001);
+        mix.mix(targets, 4001, at, out.data());
+        mix.stem(2, targets[2], 4001, at, out.data());
+    }
+    counting = false;
+    EXPECT_EQ(allocations.load(), 0);
 }
 
 }  // namespace

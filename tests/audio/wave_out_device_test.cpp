@@ -166,6 +166,57 @@ TEST_F(WaveOutDeviceTest, FirstRefillSubmitsEveryBlockInIndexOrder) {
     EXPECT_EQ(pcm, directRender(7, pcm.size()));
 }
 
+// Counts frames: frame n is (n, -n) in stereo, n in mono.
+class CountingSource final : public BlockSource {
+public:
+    explicit CountingSource(int32_t channels) : channels_(channels) {}
+    void renderPcm16(uint8_t* out, int32_t frames) override {
+        for (int32_t f = 0; f < frames; ++f, ++next_) {
+            for (int32_t c = 0; c < channels_; ++c) {
+                const auto v = uint16_t(int16_t(c == 0 ? next_ : -next_));
+                *out++ = uint8_t(v & 0xFF);
+                *out++ = uint8_t(v >> 8);
+            }
+        }
+    }
+    int32_t next_ = 0;
+
+private:
+    int32_t channels_;
+};
+
+TEST_F(WaveOutDeviceTest, ABlockSourceFillsStereoBlocksAndStopHandsItBack) {
+    auto device = std::make_unique<WaveOutDevice>();
+    EXPECT_EQ(device->open(kRate, 16, kFrames, kBlocks, 1.0f, 3), 0);
+    expectClosed(*device);
+    OPEN_OR_SKIP(*device, kRate, 16, kFrames, 2, 1.0f, 2);
+    EXPECT_EQ(device->blockBytes, 2 * 3528);
+    // The mixer makes mono only: a stereo device plays a block source.
+    auto player = makePlayer(3);
+    EXPECT_EQ(device->play(player.get()), 0);
+    EXPECT_EQ(device->playFrom(nullptr), 0);
+    CountingSource source(2);
+    ASSERT_EQ(device->playFrom(&source), 1);
+    ASSERT_EQ(device->pause(), 1);
+    device->refill();
+    EXPECT_EQ(source.next_, 2 * 1764);
+    const uint8_t* second = device->blocks[1].data;
+    EXPECT_EQ(int16_t(uint16_t(second[0] | second[1] << 8)), 1764);
+    EXPECT_EQ(int16_t(uint16_t(second[2] | second[3] << 8)), -1764);
+    EXPECT_EQ(device->stop(), 1);
+    EXPECT_EQ(device->blockSource, nullptr);
+    EXPECT_EQ(device->release(), 1);
+    if (listening()) {
+        const std::vector<uint8_t> pcm = played();
+        EXPECT_TRUE(pcm.size() % 4 == 0 && pcm.size() <= 4 * 3528u) << pcm.size();
+    }
+
+    // 8-bit blocks are the mixer's alone.
+    OPEN_OR_SKIP(*device, kRate, 8, kFrames, kBlocks, 1.0f);
+    EXPECT_EQ(device->playFrom(&source), 0);
+    EXPECT_EQ(device->release(), 1);
+}
+
 TEST_F(WaveOutDeviceTest, ReleaseGivesUpOnABlockTheDeviceNeverReturns) {
     auto device = std::make_unique<WaveOutDevice>();
     OPEN_OR_SKIP(*device, kRate, 16, kFrames, kBlocks, 1.0f);

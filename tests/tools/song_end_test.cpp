@@ -90,4 +90,43 @@ TEST(SongEnd, SamplesFollowTheMixersShareOfEachBlock) {
     EXPECT_EQ(tools::samplesForTicks(3, 3), 882);
 }
 
+TEST(SongFate, APlainSongLoopsForeverFromWhereItComesBackAndF00StopsIt) {
+    tools::SongFate fate = tools::decideFate(threePositions(0, 0, 1), sharedBank(), 0, 100000);
+    EXPECT_EQ(fate.fate, tools::Fate::loopsForever);
+    EXPECT_EQ(fate.ticks, 72);
+    EXPECT_EQ(fate.loopPosition, 1);
+    EXPECT_EQ(fate.loopStep, 0);
+    EXPECT_EQ(fate.loopTick, 24);
+
+    fate = tools::decideFate(threePositions(0xF, 0), sharedBank(), 0, 100000);
+    EXPECT_EQ(fate.fate, tools::Fate::stops);
+    EXPECT_EQ(fate.ticks, 49);
+
+    fate = tools::decideFate(threePositions(0, 0), sharedBank(), 0, 50);
+    EXPECT_EQ(fate.fate, tools::Fate::undecided);
+}
+
+TEST(SongFate, ComingBackToAPositionAtAnotherStepIsNoRepeatYet) {
+    // Position 0 breaks into step 2 of position 1 (D02), skipping the F00 on
+    // its step 0. The list's end then comes back to position 1 (the restart)
+    // at step 0, which was never played: there the song stops.
+    ahx::Song song = synthetic::emptySong(4, 3);
+    song.restartPosition = 1;
+    song.highestTrack = 2;
+    song.tracks.assign(3, std::vector<ahx::Step>(4));
+    song.tracks[1][0].command = 0xD;
+    song.tracks[1][0].parameter = 0x02;
+    song.tracks[2][0].command = 0xF;
+    song.positions[0].track[0] = 1;
+    song.positions[1].track[0] = 2;
+
+    const tools::SongSpan span = measureSong(song, sharedBank(), 0, 1, 100000);
+    EXPECT_EQ(span.reason, EndReason::loopedBack);
+    EXPECT_EQ(span.returnPosition, 1);
+    // Steps 0 of 0, 2 and 3 of 1, 0..3 of 2: 7 steps, then F00 on the next tick.
+    const tools::SongFate fate = tools::decideFate(song, sharedBank(), 0, 100000);
+    EXPECT_EQ(fate.fate, tools::Fate::stops);
+    EXPECT_EQ(fate.ticks, 7 * 6 + 1);
+}
+
 }  // namespace

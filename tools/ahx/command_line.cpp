@@ -18,6 +18,17 @@ bool isOption(std::string_view arg) {
     return arg.size() > 1 && arg[0] == '-';
 }
 
+bool endsWithNoCase(std::string_view text, std::string_view suffix) {
+    if (text.size() < suffix.size()) return false;
+    text = text.substr(text.size() - suffix.size());
+    for (size_t i = 0; i < suffix.size(); ++i) {
+        char c = text[i];
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+        if (c != suffix[i]) return false;
+    }
+    return true;
+}
+
 bool matchOption(Args args, size_t& i, std::string_view name, std::string_view& value, bool& missing) {
     std::string_view arg = args[i];
     missing = false;

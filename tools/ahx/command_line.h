@@ -17,6 +17,9 @@ bool isHelp(std::string_view arg);
 // An argument that starts with '-' and is more than "-" itself.
 bool isOption(std::string_view arg);
 
+// `text` ends with the lower-case `suffix`, in either case.
+bool endsWithNoCase(std::string_view text, std::string_view suffix);
+
 // Matches args[i] against the option `name` (e.g. "--ticks", or "-o") in the
 // forms "NAME VALUE" and, for long names, "NAME=VALUE". On a match, `value`
 // receives the value (or stays empty and `missing` is set when there is

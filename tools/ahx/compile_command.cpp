@@ -3,11 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "ahx/song_image.h"
 #include "tools/ahx/command_line.h"
 #include "tools/ahx/commands.h"
 #include "tools/ahx/input_output.h"
-#include "tools/song_text/song_text.h"
+#include "tools/ahx/song_argument.h"
 
 namespace tools {
 
@@ -20,11 +19,10 @@ constexpr std::string_view kHelp =
     "Mistakes are reported as SRC:LINE: and nothing is written. A song that\n"
     "the player would refuse (no positions, a track length of 0) is a mistake.\n"
     "A restart position or subsong start outside the position list compiles,\n"
-    "with a warning: the player goes to position 0 instead.\n";
-
-void report(const std::string& source, const SongTextError& message) {
-    std::fprintf(stderr, "ahx compile: %s\n", describeSongTextError(source, message).c_str());
-}
+    "with a warning: the player goes to position 0 instead.\n"
+    "\n"
+    "The other commands take a text form (.ahxt) wherever they take a song and\n"
+    "compile it on the fly, with the same messages: `ahx play song.ahxt`.\n";
 
 }  // namespace
 
@@ -33,27 +31,8 @@ int runCompile(Args args) {
     if (auto done = parseInputAndOutput("compile", kHelp, args, "source file", source, output)) return *done;
     if (output.empty()) return usageError("compile", kHelp, "no output file given (-o SONG.ahx)");
 
-    std::vector<uint8_t> text;
-    if (!readInputFile("compile", source, kMaxSourceBytes, text)) return kExitBadInput;
-
-    ahx::SongImage image;
-    SongTextError textError;
-    std::vector<SongTextError> warnings;
-    if (!parseSongText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), image, textError,
-                       &warnings)) {
-        report(source, textError);
-        return kExitBadInput;
-    }
-    std::string error;
-    const std::vector<uint8_t> bytes = ahx::writeSongImage(image, &error);
-    if (bytes.empty()) {
-        report(source, {0, error});
-        return kExitBadInput;
-    }
-    for (const SongTextError& warning : warnings) {
-        // FILE:LINE: stays in front, where editors look for it.
-        report(source, {warning.line, "warning: " + warning.message});
-    }
+    std::vector<uint8_t> bytes;
+    if (!compileSongSource("compile", source, bytes)) return kExitBadInput;
     if (!writeOutputFile("compile", output, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
         return kExitCannotWrite;
     }

@@ -7,6 +7,7 @@
 #include "tools/ahx/command_line.h"
 #include "tools/ahx/commands.h"
 #include "tools/ahx/input_output.h"
+#include "tools/ahx/song_argument.h"
 #include "tools/song_text/song_text.h"
 
 namespace tools {
@@ -17,7 +18,8 @@ constexpr std::string_view kHelp =
     "usage: ahx decompile SONG.ahx [-o SRC]\n"
     "\n"
     "Writes the song's text form to SRC, or to standard output. Every song\n"
-    "the player loads has one, and compiling it gives back the same bytes.\n";
+    "the player loads has one, and compiling it gives back the same bytes.\n"
+    "A text form (.ahxt) as SONG is compiled and printed again, laid out anew.\n";
 
 bool fail(const std::string& song, const std::string& why) {
     std::fprintf(stderr, "ahx decompile: %s: %s\n", song.c_str(), why.c_str());
@@ -31,7 +33,12 @@ int runDecompile(Args args) {
     if (auto done = parseInputAndOutput("decompile", kHelp, args, "song file", song, output)) return *done;
 
     std::vector<uint8_t> bytes;
-    if (!readInputFile("decompile", song, kMaxSongBytes, bytes)) return kExitBadInput;
+    if (isSongSource(song)) {
+        // A text form comes back in the layout decompile prints.
+        if (!compileSongSource("decompile", song, bytes)) return kExitBadInput;
+    } else if (!readInputFile("decompile", song, kMaxSongBytes, bytes)) {
+        return kExitBadInput;
+    }
     ahx::SongImage image;
     std::string error;
     if (!ahx::readSongImage(bytes.data(), bytes.size(), image, &error)) {

@@ -21,8 +21,11 @@ constexpr std::string_view kHelp =
     "Shows the song's header, its instruments and subsongs, and how long each\n"
     "subsong plays until it first comes back to a position it has played or\n"
     "stops (at most 15 minutes): the length `ahx render` writes by default.\n"
+    "Beside it, whether the song ends (tempo 0) or loops forever, and where:\n"
+    "the time it starts repeating itself, and the position, step and time it\n"
+    "goes back to.\n"
     "\n"
-    "  SONG                  an AHX song file\n"
+    "  SONG                  an AHX song file, or its text form (.ahxt)\n"
     "  --track N             instead of SONG, tune N (1..10) of the musicdisk\n";
 
 // Names come from the file: Latin-1 as the Amiga wrote them, shown as UTF-8,
@@ -41,6 +44,32 @@ std::string printable(const std::string& text) {
         }
     }
     return out;
+}
+
+// M:SS.ss of the output up to the end of tick `ticks`.
+std::string clockTime(const ahx::Song& song, int64_t ticks) {
+    const double seconds = double(samplesForTicks(ticks, song.speedMultiplier)) / kSampleRate;
+    const int minutes = int(seconds / 60);
+    char text[32];
+    std::snprintf(text, sizeof text, "%d:%05.2f", minutes, seconds - minutes * 60);
+    return text;
+}
+
+std::string describeFate(const ahx::Song& song, const ahx::WaveTables& tables, int32_t subsong) {
+    const int64_t limit = kDefaultLimitSeconds * ticksPerSecond(song.speedMultiplier);
+    const SongFate fate = decideFate(song, tables, subsong, limit);
+    switch (fate.fate) {
+        case Fate::stops:
+            return "stops by itself (tempo 0) at " + clockTime(song, fate.ticks);
+        case Fate::loopsForever:
+            return "loops forever: at " + clockTime(song, fate.ticks) + " it goes back to position " +
+                   std::to_string(fate.loopPosition) + ", step " + std::to_string(fate.loopStep) +
+                   ", first played at " + clockTime(song, fate.loopTick);
+        case Fate::undecided:
+            break;
+    }
+    return "neither stops nor repeats itself within " + std::to_string(kDefaultLimitSeconds / 60) +
+           " minutes";
 }
 
 std::string describeLength(const ahx::Song& song, const ahx::WaveTables& tables, int32_t subsong) {
@@ -94,10 +123,12 @@ int runInfo(Args args) {
     }
     std::printf("subsongs:         %d\n", int(song->subsongCount));
     std::printf("length:           %s\n", describeLength(*song, *tables, 0).c_str());
+    std::printf("end:              %s\n", describeFate(*song, *tables, 0).c_str());
     for (int32_t s = 1; s <= song->subsongCount && size_t(s) <= song->subsongs.size(); ++s) {
         const int32_t start = song->subsongs[size_t(s - 1)];
-        std::printf("  subsong %d at position %d%s: %s\n", int(s), int(start),
-                    start < song->positionCount ? "" : outside, describeLength(*song, *tables, s).c_str());
+        std::printf("  subsong %d at position %d%s: %s; %s\n", int(s), int(start),
+                    start < song->positionCount ? "" : outside, describeLength(*song, *tables, s).c_str(),
+                    describeFate(*song, *tables, s).c_str());
     }
     return kExitOk;
 }

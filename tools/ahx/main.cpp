@@ -19,7 +19,7 @@ struct Command {
 constexpr Command kCommands[] = {
     {"info", tools::runInfo, "info SONG                      show the song's header, instruments and length"},
     {"trace", tools::runTrace, "trace SONG --ticks N           print each voice's output after every tick"},
-    {"render", tools::runRender, "render SONG -o OUT.wav [...]   render to a sound file"},
+    {"render", tools::runRender, "render SONG... -o OUT [...]    render to sound files, a folder or standard output"},
     {"play", tools::runPlay, "play SONG                      play through the default sound device"},
     {"compile", tools::runCompile, "compile SRC -o SONG.ahx        compile a song's text form"},
     {"decompile", tools::runDecompile, "decompile SONG.ahx [-o SRC]    write a song's text form"},
@@ -28,7 +28,9 @@ constexpr Command kCommands[] = {
 void printUsage(std::FILE* to) {
     std::fprintf(to, "usage: ahx COMMAND [ARGS]\n\ncommands:\n");
     for (const Command& c : kCommands) std::fprintf(to, "  ahx %.*s\n", int(c.synopsis.size()), c.synopsis.data());
-    std::fprintf(to, "\n'ahx COMMAND --help' describes one command.\n");
+    std::fprintf(to,
+                 "\nA SONG is an AHX file, its text form (.ahxt, compiled on the fly) or --track N.\n"
+                 "'ahx COMMAND --help' describes one command.\n");
 }
 
 // A full disk or a closed pipe must not pass for success: everything the

@@ -10,12 +10,16 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ahx/player.h"
 #include "ahx/wave_tables.h"
+#include "audio/channel_mix.h"
 #include "audio/wave_out_device.h"
 #include "tools/ahx/command_line.h"
 #include "tools/ahx/commands.h"
+#include "tools/ahx/heard_sound.h"
+#include "tools/ahx/mix_options.h"
 #include "tools/ahx/song_argument.h"
 
 namespace tools {
@@ -23,17 +27,28 @@ namespace tools {
 namespace {
 
 constexpr std::string_view kHelp =
-    "usage: ahx play (SONG | --track N)\n"
+    "usage: ahx play (SONG | --track N) [--stereo [--separation P]] [--mute C,.. | --solo C,..]\n"
     "\n"
     "Plays the song from its start through the default sound device, 44100 Hz\n"
-    "16-bit mono in sixteen 40 ms blocks, until you quit. The line below the\n"
-    "title shows the position, the step and the time played.\n"
+    "16-bit mono (or stereo) in sixteen 40 ms blocks, until you quit. The status\n"
+    "line shows the position, the step, the time played and a level meter per\n"
+    "channel, five cells of 6 dB each, all of the moment you hear (not of what\n"
+    "is queued ahead); a channel left out shows 'off'.\n"
     "\n"
     "  SPACE                 pause, resume\n"
     "  q, Ctrl-C             quit\n"
     "\n"
-    "  SONG                  an AHX song file\n"
+    "  SONG                  an AHX song file, or its text form (.ahxt), compiled\n"
+    "                        first: edit the text, play it in one step\n"
     "  --track N             instead of SONG, tune N (1..10) of the musicdisk\n"
+    "  --stereo              channels 1 and 4 left, 2 and 3 right, as the Amiga\n"
+    "                        plays them\n"
+    "  --separation P        0 (mono on both sides) to 100 (hard left and right);\n"
+    "                        50 by default, for headphones, where hard panning is\n"
+    "                        tiring: a voice still reaches the far ear a third as\n"
+    "                        loud and keeps its side (see `ahx render --help`)\n"
+    "  --mute C,..           leave out channels C (1..4), such as --mute 2,4\n"
+    "  --solo C,..           play only channels C\n"
     "\n"
     "With VELTRANE_WAVEOUT_FILE=PATH the sound is appended to PATH as raw 16-bit\n"
     "little-endian PCM instead (VELTRANE_WAVEOUT_PACE=fast: without waiting).\n"
@@ -147,18 +162,49 @@ std::string describeRefusal(MMRESULT result) {
     }
 }
 
-// What the listener hears now: a second player on this thread follows the
-// playing one tick for tick at the pace of the clock, so the status line
-// never reads the player the playback thread is ticking.
-class Follower {
+// The mix the device plays, rendered on the playback thread; everything it
+// needs is allocated before playing starts.
+class MixSource final : public audio::BlockSource {
 public:
-    Follower(const ahx::Song& song, const ahx::WaveTables& tables) {
-        player_.bindWaveTables(&tables);
-        player_.song = song;
-        player_.startSubsong(0);
-        ticksPerSecond_ = 50 * std::max<int32_t>(1, song.speedMultiplier);
+    MixSource(ahx::Player* player, const audio::ChannelMix& mix)
+        : renderer_(std::make_unique<audio::ChannelRenderer>()),
+          mix_(mix),
+          voiceSamples_(size_t(audio::kVoices) * kPiece),
+          frames_(size_t(kPiece) * size_t(mix.outputChannels())) {
+        renderer_->setup(kSampleRate, kFramesPerBlock, 0);
+        renderer_->start(player);
     }
 
+    void renderPcm16(uint8_t* out, int32_t frames) override {
+        int32_t* voices[audio::kVoices];
+        for (int v = 0; v < audio::kVoices; ++v) voices[v] = voiceSamples_.data() + size_t(v) * kPiece;
+        const int32_t channels = mix_.outputChannels();
+        while (frames > 0) {
+            const int32_t n = std::min(frames, kPiece);
+            renderer_->render(voices, n);
+            mix_.mix(voices, n, next_, frames_.data());
+            for (int32_t i = 0; i < n * channels; ++i) {
+                const auto v = uint16_t(frames_[size_t(i)]);
+                *out++ = uint8_t(v & 0xFF);
+                *out++ = uint8_t(v >> 8);
+            }
+            next_ += n;
+            frames -= n;
+        }
+    }
+
+private:
+    static constexpr int32_t kPiece = 1764;
+    std::unique_ptr<audio::ChannelRenderer> renderer_;
+    audio::ChannelMix mix_;
+    std::vector<int32_t> voiceSamples_;
+    std::vector<int16_t> frames_;
+    int64_t next_ = 0;
+};
+
+// The clock of what is heard: time since play started, less the pauses.
+class HeardClock {
+public:
     void pause(Clock::time_point now) {
         if (paused_) return;
         paused_ = true;
@@ -170,22 +216,11 @@ public:
         pausedFor_ += now - pausedAt_;
     }
     bool paused() const { return paused_; }
-
-    // Ticks up to `now` and answers the seconds heard.
-    double advance(Clock::time_point now) {
-        double seconds =
-            std::chrono::duration<double>((paused_ ? pausedAt_ : now) - start_ - pausedFor_).count();
-        // Each block ticks before it mixes, so the tick that governs the sound has already run.
-        auto due = int64_t(seconds * double(ticksPerSecond_)) + 1;
-        for (; ticks_ < due; ++ticks_) player_.tick();
-        return seconds;
+    double seconds(Clock::time_point now) const {
+        return std::chrono::duration<double>((paused_ ? pausedAt_ : now) - start_ - pausedFor_).count();
     }
-    const ahx::Player& player() const { return player_; }
 
 private:
-    ahx::Player player_;
-    int64_t ticksPerSecond_ = 50;
-    int64_t ticks_ = 0;
     Clock::time_point start_ = Clock::now();
     Clock::time_point pausedAt_{};
     Clock::duration pausedFor_{};
@@ -196,7 +231,22 @@ private:
 
 int runPlay(Args args) {
     SongArgument songArgument;
-    if (auto done = parseSongOnly("play", kHelp, args, songArgument)) return *done;
+    MixOptions options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string error;
+        if (isHelp(args[i])) {
+            std::fputs(std::string(kHelp).c_str(), stdout);
+            return kExitOk;
+        }
+        if (matchMixOption(args, i, true, options, error) != OptionMatch::none) {
+            if (!error.empty()) return usageError("play", kHelp, error);
+        } else if (!songArgument.accept(args, i)) {
+            return usageError("play", kHelp, "unexpected argument '" + std::string(args[i]) + "'");
+        }
+    }
+    if (!songArgument.given()) return usageError("play", kHelp, "no SONG given");
+    if (const std::string error = checkMixOptions(options); !error.empty())
+        return usageError("play", kHelp, error);
 
     auto tables = std::make_unique<ahx::WaveTables>();
     auto player = std::make_unique<ahx::Player>();
@@ -204,9 +254,17 @@ int runPlay(Args args) {
     if (!songArgument.load("play", player->song)) return kExitBadInput;
     player->startSubsong(0);
 
+    bool heard[audio::kVoices];
+    options.heardChannels(heard);
+    audio::ChannelMix mix;
+    mix.configure(options.stereo ? 2 : 1, options.separation, heard);
+    auto source = std::make_unique<MixSource>(player.get(), mix);
+
     auto device = std::make_unique<audio::WaveOutDevice>();
-    if (device->open(kSampleRate, kBitsPerSample, kFramesPerBlock, kBlockCount, 1.0f) == 0) {
-        std::fprintf(stderr, "ahx play: no sound device could be opened for 44100 Hz 16-bit mono\n");
+    if (device->open(kSampleRate, kBitsPerSample, kFramesPerBlock, kBlockCount, 1.0f, mix.outputChannels()) ==
+        0) {
+        std::fprintf(stderr, "ahx play: no sound device could be opened for 44100 Hz 16-bit %s\n",
+                     options.stereo ? "stereo" : "mono");
         return kExitNoDevice;
     }
     if (device->startThread() == 0) {
@@ -226,8 +284,9 @@ int runPlay(Args args) {
     }
 
     interrupted = 0;
-    auto follower = std::make_unique<Follower>(song, *tables);
-    device->play(player.get());
+    auto heardSound = std::make_unique<HeardSound>(song, *tables, 0, heard);
+    HeardClock clock;
+    device->playFrom(source.get());
     bool lost = false;
     while (interrupted == 0) {
         if (device->deviceLost() != 0) {
@@ -238,22 +297,23 @@ int runPlay(Args args) {
         if (key == 'q' || key == 'Q' || key == 3) break;
         Clock::time_point now = Clock::now();
         if (key == ' ') {
-            if (follower->paused()) {
+            if (clock.paused()) {
                 device->resume();
-                follower->resume(now);
+                clock.resume(now);
             } else {
                 device->pause();
-                follower->pause(now);
+                clock.pause(now);
             }
         }
-        double seconds = follower->advance(now);
+        const double seconds = clock.seconds(now);
         if (!statusLine) continue;
-        const ahx::Player& heard = follower->player();
+        heardSound->advanceTo(int64_t(seconds * kSampleRate));
+        const ahx::Player& at = heardSound->player();
         auto tenths = int64_t(seconds * 10);
-        std::printf("\r%s  position %3d/%d  step %2d/%d  %d:%02d.%d%s\033[K", title.c_str(),
-                    int(heard.position), int(song.positionCount), int(heard.stepIndex), int(song.trackLength),
+        std::printf("\r%s  position %3d/%d  step %2d/%d  %d:%02d.%d %s%s\033[K", title.c_str(),
+                    int(at.position), int(song.positionCount), int(at.stepIndex), int(song.trackLength),
                     int(tenths / 600), int(tenths / 10 % 60), int(tenths % 10),
-                    follower->paused() ? "  (paused)" : "");
+                    levelMeter(*heardSound).c_str(), clock.paused() ? "  (paused)" : "");
         std::fflush(stdout);
     }
     if (statusLine) std::printf("\n");
@@ -263,7 +323,8 @@ int runPlay(Args args) {
     device->release();
     if (lost) {
         std::fprintf(stderr, "ahx play: the sound device stopped: it refused %d blocks in a row (%s)\n",
-                     int(audio::WaveOutDevice::kRefusalsBeforeLost), describeRefusal(device->lastRefusal()).c_str());
+                     int(audio::WaveOutDevice::kRefusalsBeforeLost),
+                     describeRefusal(device->lastRefusal()).c_str());
         return kExitNoDevice;
     }
     return kExitOk;

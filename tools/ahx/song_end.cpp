@@ -1,6 +1,8 @@
 #include "tools/ahx/song_end.h"
 
 #include <algorithm>
+#include <array>
+#include <map>
 #include <memory>
 
 namespace tools {
@@ -61,6 +63,43 @@ SongSpan measureSong(const ahx::Song& song, const ahx::WaveTables& tables, int32
     span.reason = EndReason::limit;
     span.returnPosition = detector.returnPosition();
     return span;
+}
+
+SongFate decideFate(const ahx::Song& song, const ahx::WaveTables& tables, int32_t subsong, int64_t maxTicks) {
+    auto player = std::make_unique<ahx::Player>();
+    player->bindWaveTables(&tables);
+    player->song = song;
+    player->startSubsong(subsong);
+    using State = std::array<int32_t, 12>;
+    std::map<State, int64_t> firstRead;
+    SongFate result;
+    for (int64_t tick = 0; tick < maxTicks; ++tick) {
+        // This tick reads a step.
+        if (player->stepWait <= 0) {
+            State state{player->position, player->stepIndex, player->jumpPosition, player->tempo};
+            for (int k = 0; k < ahx::kChannels; ++k) {
+                state[size_t(4 + 2 * k)] = player->voices[k].noteDelayOn;
+                state[size_t(5 + 2 * k)] = player->voices[k].noteDelayWait;
+            }
+            const auto [at, isNew] = firstRead.emplace(state, tick);
+            if (!isNew) {
+                result.fate = Fate::loopsForever;
+                result.ticks = tick;
+                result.loopPosition = player->position;
+                result.loopStep = player->stepIndex;
+                result.loopTick = at->second;
+                return result;
+            }
+        }
+        player->tick();
+        if (player->tempo == 0) {
+            result.fate = Fate::stops;
+            result.ticks = tick + 1;
+            return result;
+        }
+    }
+    result.ticks = maxTicks;
+    return result;
 }
 
 int64_t ticksPerSecond(int32_t speedMultiplier) {

@@ -58,6 +58,30 @@ struct SongSpan {
 SongSpan measureSong(const ahx::Song& song, const ahx::WaveTables& tables, int32_t subsong, int32_t loops,
                      int64_t maxTicks);
 
+// Whether a song, once started, ever stops or plays on for ever. Which step
+// plays next depends only on the step being read (its position and index),
+// the position a 0 or B command has left pending, the tempo, and the voices'
+// note delays; so the first time all of these come round again, the song
+// repeats for ever from there.
+enum class Fate {
+    stops,         // tempo 0
+    loopsForever,  // it repeats itself
+    undecided,     // neither within the ticks allowed
+};
+
+struct SongFate {
+    Fate fate = Fate::undecided;
+    // stops: ticks played, the stopping one included. loopsForever: ticks
+    // played before the step that begins the first repeat.
+    int64_t ticks = 0;
+    // loopsForever: where and when the repeated stretch first began.
+    int32_t loopPosition = -1;
+    int32_t loopStep = -1;
+    int64_t loopTick = 0;
+};
+
+SongFate decideFate(const ahx::Song& song, const ahx::WaveTables& tables, int32_t subsong, int64_t maxTicks);
+
 // Ticks per second of output at `speedMultiplier`.
 int64_t ticksPerSecond(int32_t speedMultiplier);
 

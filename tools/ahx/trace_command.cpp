@@ -11,6 +11,7 @@
 #include "ahx/wave_tables.h"
 #include "tools/ahx/command_line.h"
 #include "tools/ahx/commands.h"
+#include "tools/ahx/mix_options.h"
 #include "tools/ahx/song_argument.h"
 
 namespace tools {
@@ -18,17 +19,20 @@ namespace tools {
 namespace {
 
 constexpr std::string_view kHelp =
-    "usage: ahx trace (SONG | --track N) --ticks N [--subsong N]\n"
+    "usage: ahx trace (SONG | --track N) --ticks N [--subsong N] [--mute C,.. | --solo C,..]\n"
     "\n"
     "Plays N ticks from the start and prints, after each, the tick index (from\n"
     "0) and for voices 0 to 3 their volume, period and the CRC-32 of their\n"
     "641-byte waveform as 8 hex digits:\n"
     "  TICK VOL0 PERIOD0 CRC0 VOL1 PERIOD1 CRC1 VOL2 PERIOD2 CRC2 VOL3 PERIOD3 CRC3\n"
+    "A channel left out by --mute or --solo shows '- - -' in its three columns.\n"
     "\n"
-    "  SONG                  an AHX song file\n"
+    "  SONG                  an AHX song file, or its text form (.ahxt)\n"
     "  --track N             instead of SONG, tune N (1..10) of the musicdisk\n"
     "  --ticks N             ticks to play (0 or more)\n"
-    "  --subsong N           start subsong N instead of the main song (0)\n";
+    "  --subsong N           start subsong N instead of the main song (0)\n"
+    "  --mute C,..           leave out channels C (1..4), such as --mute 2,4\n"
+    "  --solo C,..           show only channels C\n";
 
 constexpr int64_t kMaxTicks = int64_t(1) << 40;
 
@@ -38,6 +42,7 @@ int runTrace(Args args) {
     SongArgument songArgument;
     int64_t ticks = -1;
     int64_t subsong = 0;
+    MixOptions mix;
     for (size_t i = 0; i < args.size(); ++i) {
         std::string_view value;
         bool missing = false;
@@ -53,10 +58,14 @@ int runTrace(Args args) {
             auto n = parseInteger(value, 0, 255);
             if (missing || !n) return usageError("trace", kHelp, "--subsong needs a number from 0 to 255");
             subsong = *n;
+        } else if (std::string error; matchMixOption(args, i, false, mix, error) != OptionMatch::none) {
+            if (!error.empty()) return usageError("trace", kHelp, error);
         } else if (!songArgument.accept(args, i)) {
             return usageError("trace", kHelp, "unexpected argument '" + std::string(args[i]) + "'");
         }
     }
+    if (const std::string error = checkMixOptions(mix); !error.empty())
+        return usageError("trace", kHelp, error);
     if (!songArgument.given()) return usageError("trace", kHelp, "no SONG given");
     if (ticks < 0) return usageError("trace", kHelp, "--ticks N is required");
 
@@ -74,7 +83,12 @@ int runTrace(Args args) {
     for (int64_t t = 0; t < ticks; ++t) {
         player->tick();
         std::printf("%" PRId64, t);
-        for (const ahx::Voice& v : player->voices) {
+        for (int k = 0; k < ahx::kChannels; ++k) {
+            if (!mix.heard(k)) {
+                std::fputs(" - - -", stdout);
+                continue;
+            }
+            const ahx::Voice& v = player->voices[k];
             const auto* wave = reinterpret_cast<const Bytef*>(v.outWave);
             const uLong crc = crc32(0L, wave, uInt(sizeof v.outWave));
             std::printf(" %d %d %08lx", int(v.outVolume), int(v.outPeriod), crc);

@@ -1,0 +1,489 @@
+// The `ahx` tool as a listener and a musician use it: stereo, channels muted
+// and apart, fades, output formats, batches, pipes and text sources, run as
+// a user would, with the samples checked exactly where they are defined.
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstring>
+#include <iterator>
+#include <thread>
+
+#include "ahx_tool_fixture.h"
+#include "tools/song_text/song_text.h"
+
+namespace {
+
+using namespace ahx_tool_test;
+
+using Samples = std::vector<int16_t>;
+
+class AhxListening : public AhxTool {
+protected:
+    static void SetUpTestSuite() {
+        AhxTool::SetUpTestSuite();
+        // The busy song's text form, as a musician keeps it.
+        const std::string bytes = readText(path("busy.ahx"));
+        ahx::SongImage image;
+        ASSERT_TRUE(ahx::readSongImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), image));
+        writeBytes("busy_text.ahxt", tools::printSongText(image));
+        writeBytes("busy.ahxt", tools::printSongText(image));
+        writeBytes("mistake.ahxt",
+                   "track-length 4\npositions\n    0 0 +0 0 +0 0 +0 zero +0\ntrack 0 empty\n");
+        // A main song that jumps back to its start (B00 on position 0's last
+        // step) and a subsong from position 1 that stops (F00 on position 2's
+        // second step).
+        ahx::Song song = synthetic::emptySong(4, 3);
+        song.highestTrack = 2;
+        song.tracks.assign(3, std::vector<ahx::Step>(4));
+        song.tracks[1][1].command = 0xF;
+        song.tracks[2][3].command = 0xB;
+        song.positions[0].track[0] = 2;
+        song.positions[2].track[0] = 1;
+        song.subsongs = {1};
+        song.subsongCount = 1;
+        writeSong("two_ends.ahx", song);
+    }
+
+    static Samples render(const std::string& arguments, SF_INFO& info, const std::string& name) {
+        Result r = run("render " + arguments + " -o " + path(name));
+        EXPECT_EQ(r.code, 0) << arguments << "\n" << r.err;
+        return readSound(name, info);
+    }
+
+    static Samples render(const std::string& arguments, const std::string& name) {
+        SF_INFO info;
+        return render(arguments, info, name);
+    }
+
+    // Sample i of channel c of interleaved frames.
+    static int32_t at(const Samples& s, size_t i, int channels, int c) {
+        return s[i * size_t(channels) + size_t(c)];
+    }
+
+    // The four mono stems of the busy song.
+    static std::vector<Samples> stems(const std::string& options) {
+        Result r = run("render " + path("busy.ahx") + " " + options + " --stems -o " + path("stem.wav"));
+        EXPECT_EQ(r.code, 0) << r.err;
+        std::vector<Samples> out;
+        for (int k = 1; k <= 4; ++k) {
+            SF_INFO info;
+            out.push_back(readSound("stem-" + std::to_string(k) + ".wav", info));
+            fs::remove(path("stem-" + std::to_string(k) + ".wav"));
+        }
+        return out;
+    }
+
+    static std::string pcmBytes(const Samples& samples) {
+        std::string bytes;
+        for (int16_t s : samples) {
+            bytes += char(uint16_t(s) & 0xFF);
+            bytes += char(uint16_t(s) >> 8);
+        }
+        return bytes;
+    }
+
+    // Runs the tool on a pseudo-terminal, as in a terminal window, with
+    // `environment` set; types `keys` after `typeAfter`. Answers everything
+    // it printed and its exit code.
+    static Result runOnTerminal(const std::vector<std::string>& arguments, const std::string& environment,
+                                std::chrono::milliseconds typeAfter, const std::string& keys) {
+        std::vector<std::string> argv = {AHX_TOOL};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        std::vector<char*> pointers;
+        for (std::string& a : argv) pointers.push_back(a.data());
+        pointers.push_back(nullptr);
+        int terminal = -1;
+        const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+        if (child == 0) {
+            if (!environment.empty()) putenv(const_cast<char*>(environment.c_str()));
+            execv(pointers[0], pointers.data());
+            _exit(127);
+        }
+        EXPECT_GT(child, 0);
+        std::string printed;
+        const auto start = std::chrono::steady_clock::now();
+        bool typed = false;
+        int status = 0;
+        for (;;) {
+            pollfd fd{terminal, POLLIN, 0};
+            if (poll(&fd, 1, 20) > 0) {
+                char buffer[4096];
+                const ssize_t n = read(terminal, buffer, sizeof buffer);
+                if (n > 0) printed.append(buffer, size_t(n));
+            }
+            const auto elapsed = std::chrono::steady_clock::now() - start;
+            if (!typed && elapsed >= typeAfter && !keys.empty()) {
+                EXPECT_EQ(write(terminal, keys.data(), keys.size()), ssize_t(keys.size()));
+                typed = true;
+            }
+            if (waitpid(child, &status, WNOHANG) == child) break;
+            if (elapsed > std::chrono::seconds(60)) {
+                kill(child, SIGKILL);
+                waitpid(child, &status, 0);
+                ADD_FAILURE() << "the tool did not end";
+                break;
+            }
+        }
+        for (;;) {
+            pollfd fd{terminal, POLLIN, 0};
+            char buffer[4096];
+            if (poll(&fd, 1, 50) <= 0) break;
+            const ssize_t n = read(terminal, buffer, sizeof buffer);
+            if (n <= 0) break;
+            printed.append(buffer, size_t(n));
+        }
+        close(terminal);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, printed, ""};
+    }
+};
+
+TEST_F(AhxListening, StereoAtSeparation0IsTheMonoRenderOnBothSidesAndWiderSeparationPansTheVoices) {
+    const std::string song = path("busy.ahx") + " --seconds 4";
+    const Samples mono = expectedSamples("busy.ahx", 4 * 44100);
+    const std::vector<Samples> stem = stems("--seconds 4");
+    SF_INFO info;
+    const Samples zero = render(song + " --stereo --separation 0", info, "s0.wav");
+    EXPECT_EQ(info.channels, 2);
+    EXPECT_EQ(info.samplerate, 44100);
+    EXPECT_EQ(info.format & SF_FORMAT_SUBMASK, SF_FORMAT_PCM_16);
+    const Samples hard = render(song + " --stereo --separation=100", "s100.wav");
+    const Samples standard = render(song + " --stereo", "s50.wav");
+    ASSERT_EQ(zero.size(), 2 * mono.size());
+    ASSERT_EQ(hard.size(), zero.size());
+    ASSERT_EQ(standard.size(), zero.size());
+    for (size_t i = 0; i < mono.size(); ++i) {
+        ASSERT_EQ(at(zero, i, 2, 0), mono[i]) << i;
+        ASSERT_EQ(at(zero, i, 2, 1), mono[i]) << i;
+        // The stems are whole multiples of 64, so these weights round nothing.
+        const int32_t left = stem[0][i] + stem[3][i];
+        const int32_t right = stem[1][i] + stem[2][i];
+        ASSERT_EQ(at(hard, i, 2, 0), 2 * left) << i;
+        ASSERT_EQ(at(hard, i, 2, 1), 2 * right) << i;
+        ASSERT_EQ(at(standard, i, 2, 0), (3 * left + right) / 2) << i;
+        ASSERT_EQ(at(standard, i, 2, 1), (left + 3 * right) / 2) << i;
+    }
+}
+
+TEST_F(AhxListening, TheStemsAddUpToTheFullRenderAndMutedChannelsAreLeftOut) {
+    const Samples full = expectedSamples("busy.ahx", 3 * 44100);
+    const std::vector<Samples> stem = stems("--seconds 3");
+    for (const Samples& s : stem) ASSERT_EQ(s.size(), full.size());
+    // The rule: every sample of the full render is the sum of the stems'
+    // samples, clamped to 16 bits; at the song's own volume nothing clamps.
+    for (size_t i = 0; i < full.size(); ++i) {
+        ASSERT_EQ(stem[0][i] + stem[1][i] + stem[2][i] + stem[3][i], full[i]) << i;
+    }
+    const Samples muted = render(path("busy.ahx") + " --seconds 3 --mute 2,4", "muted.wav");
+    const Samples solo = render(path("busy.ahx") + " --seconds 3 --solo 3", "solo.wav");
+    const Samples both = render(path("busy.ahx") + " --seconds 3 --solo 1,2 --mute 2", "both.wav");
+    for (size_t i = 0; i < full.size(); ++i) {
+        ASSERT_EQ(muted[i], stem[0][i] + stem[2][i]) << i;
+        ASSERT_EQ(solo[i], stem[2][i]) << i;
+        ASSERT_EQ(both[i], stem[0][i]) << i;
+    }
+
+    // Stereo stems of the heard channels only, faded, still add up.
+    Result r = run("render " + path("busy.ahx") +
+                   " --seconds 3 --fade 1 --stereo --separation 30 --mute 2 --stems -o " + path("st.flac"));
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_FALSE(fs::exists(path("st-2.flac")));
+    const Samples mix =
+        render(path("busy.ahx") + " --seconds 3 --fade 1 --stereo --separation 30 --mute 2", "st.flac");
+    std::vector<int32_t> sum(mix.size(), 0);
+    for (int k : {1, 3, 4}) {
+        SF_INFO info;
+        const Samples s = readSound("st-" + std::to_string(k) + ".flac", info);
+        EXPECT_EQ(info.channels, 2);
+        ASSERT_EQ(s.size(), mix.size());
+        for (size_t i = 0; i < s.size(); ++i) sum[i] += s[i];
+    }
+    for (size_t i = 0; i < mix.size(); ++i) ASSERT_EQ(sum[i], mix[i]) << i;
+}
+
+TEST_F(AhxListening, AFadeFollowsItsCurveAndASongThatStopsByItselfIsNotFaded) {
+    const Samples plain = expectedSamples("busy.ahx", 3 * 44100);
+    const std::vector<Samples> stem = stems("--seconds 3");
+    const Samples faded = render(path("busy.ahx") + " --seconds 3 --fade 1", "faded.wav");
+    ASSERT_EQ(faded.size(), plain.size());
+    const int64_t start = 2 * 44100;
+    const int64_t length = 44100;
+    for (int64_t i = 0; i < int64_t(plain.size()); ++i) {
+        if (i < start) {
+            ASSERT_EQ(faded[size_t(i)], plain[size_t(i)]) << i;
+            continue;
+        }
+        // Gain q^2 with q the share of the fade still to come, in 1/65536,
+        // each voice's sample scaled and rounded down on its own.
+        const int64_t q = ((start + length - i) << 16) / length;
+        const int64_t gain = (q * q) >> 16;
+        int32_t expected = 0;
+        for (const Samples& s : stem) expected += int32_t((int64_t(s[size_t(i)]) * gain) >> 16);
+        ASSERT_EQ(faded[size_t(i)], expected) << i;
+    }
+
+    // Ending by --loops fades; ending at tempo 0 does not, and says so.
+    const Samples once = render(path("busy.ahx"), "once.wav");
+    const Samples onceFaded = render(path("busy.ahx") + " --loops 1 --fade 2", "once_faded.wav");
+    ASSERT_EQ(once.size(), onceFaded.size());
+    EXPECT_TRUE(std::equal(once.begin(), once.end() - 2 * 44100, onceFaded.begin()));
+    EXPECT_NE(once, onceFaded);
+    const Samples stops = render(path("stops.ahx"), "stops.wav");
+    Result r = run("render " + path("stops.ahx") + " --loops 3 --fade 1 -o " + path("stops_faded.wav"));
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.err.find("not faded: the song stops by itself"), std::string::npos) << r.err;
+    SF_INFO info;
+    EXPECT_EQ(readSound("stops_faded.wav", info), stops);
+}
+
+TEST_F(AhxListening, TheContainerFollowsTheExtensionAndOneItCannotWriteIsRefused) {
+    Result help = run("render --help");
+    const size_t listed = help.out.find("Formats this machine writes: ");
+    ASSERT_NE(listed, std::string::npos) << help.out;
+    const std::string formats = help.out.substr(listed);
+    const Samples mono = expectedSamples("busy.ahx", 44100);
+    const std::pair<const char*, int> kinds[] = {{"wav", SF_FORMAT_WAV},   {"flac", SF_FORMAT_FLAC},
+                                                 {"ogg", SF_FORMAT_OGG},   {"mp3", SF_FORMAT_MPEG},
+                                                 {"aiff", SF_FORMAT_AIFF}, {"FLAC", SF_FORMAT_FLAC}};
+    for (const auto& [extension, major] : kinds) {
+        if (std::string(extension) != "FLAC" &&
+            formats.find("." + std::string(extension)) == std::string::npos) {
+            continue;
+        }
+        SCOPED_TRACE(extension);
+        const std::string name = std::string("kind.") + extension;
+        SF_INFO info;
+        const Samples got = render(path("busy.ahx") + " --seconds 1 --stereo", info, name);
+        EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, major);
+        EXPECT_EQ(info.channels, 2);
+        EXPECT_EQ(info.samplerate, 44100);
+        if (major == SF_FORMAT_WAV || major == SF_FORMAT_FLAC || major == SF_FORMAT_AIFF) {
+            const Samples m = render(path("busy.ahx") + " --seconds 1", std::string("mono.") + extension);
+            EXPECT_EQ(m, mono);
+        } else {
+            // Lossy: about the length, give or take the encoder's padding.
+            EXPECT_NEAR(double(got.size()) / 2, 44100.0, 4000.0);
+        }
+    }
+    EXPECT_NE(formats.find(".wav, .flac"), std::string::npos) << formats;
+
+    for (const std::string name : {"x.xyz", "x.opus"}) {
+        Result r = run("render " + path("busy.ahx") + " --seconds 1 -o " + path(name));
+        EXPECT_EQ(r.code, 2) << name;
+        ASSERT_EQ(lines(r.err).size(), 1u) << r.err;
+        EXPECT_NE(r.err.find("this machine writes .wav, .flac"), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(path(name))) << name;
+    }
+    Result r =
+        run("render " + path("a.ahx") + " " + path("busy.ahx") + " --format xyz -o " + path("formats/"));
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("cannot write .xyz files"), std::string::npos) << r.err;
+    // --raw writes headerless PCM whatever the name.
+    ASSERT_EQ(run("render " + path("busy.ahx") + " --seconds 1 --raw -o " + path("x.pcm")).code, 0);
+    EXPECT_EQ(readText(path("x.pcm")), pcmBytes(mono));
+}
+
+TEST_F(AhxListening, ABatchRendersEachSongIntoTheFolderAndReportsTheBadOnes) {
+    const std::string folder = path("batch") + "/";
+    Result r = run("render " + path("busy.ahx") + " " + path("garbage.ahx") + " " + path("busy_text.ahxt") +
+                   " " + path("stops.ahx") + " --seconds 1 --format flac -o " + folder);
+    EXPECT_EQ(r.code, 2);
+    const std::vector<std::string> messages = lines(r.err);
+    ASSERT_EQ(messages.size(), 2u) << r.err;
+    EXPECT_NE(messages[0].find(path("garbage.ahx") + ": not an AHX song"), std::string::npos) << r.err;
+    EXPECT_EQ(messages[1], "ahx render: 1 of 4 songs failed");
+    const Samples mono = expectedSamples("busy.ahx", 44100);
+    for (const char* name : {"batch/busy.flac", "batch/busy_text.flac", "batch/stops.flac"}) {
+        SF_INFO info;
+        const Samples got = readSound(name, info);
+        EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC) << name;
+        EXPECT_EQ(got.size(), 44100u) << name;
+        if (std::string(name) != "batch/stops.flac") {
+            EXPECT_EQ(got, mono) << name;
+        }
+    }
+    EXPECT_FALSE(fs::exists(path("batch/garbage.flac")));
+
+    // All good: exit 0; an existing folder is a folder without the slash too.
+    r = run("render " + path("busy.ahx") + " --track 2 --seconds 1 -o " + path("batch"));
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(fs::exists(path("batch/busy.wav")));
+    EXPECT_TRUE(fs::exists(path("batch/track02.wav")));
+    // Two songs that would land on the same file are refused before anything is written.
+    r = run("render " + path("busy.ahx") + " " + path("busy.ahxt") + " --seconds 1 -o " + path("clash/"));
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("would both be written to"), std::string::npos) << r.err;
+}
+
+TEST_F(AhxListening, StandardOutputCarriesAWavOrRawPcmIntoAPipe) {
+    const Samples mono = expectedSamples("busy.ahx", 2 * 44100);
+    Result r = run("render " + path("busy.ahx") + " --seconds 2 -o -", path("piped.wav"));
+    ASSERT_EQ(r.code, 0) << r.err;
+    SF_INFO info;
+    EXPECT_EQ(readSound("piped.wav", info), mono);
+    EXPECT_EQ(info.format & SF_FORMAT_TYPEMASK, SF_FORMAT_WAV);
+    EXPECT_EQ(fs::file_size(path("piped.wav")), 44 + 2 * mono.size());
+
+    // Through a real pipe, and raw.
+    r = run("render " + path("busy.ahx") + " --seconds 2 --raw -o - | cat >" + path("piped.raw") +
+            "; exit 0");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(readText(path("piped.raw")), pcmBytes(mono));
+
+    r = run("render " + path("busy.ahx") + " --seconds 2 --stereo -o -", "/dev/full");
+    EXPECT_EQ(r.code, 4);
+    EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
+    EXPECT_NE(r.err.find("standard output: cannot write"), std::string::npos) << r.err;
+}
+
+TEST_F(AhxListening, EveryCommandTakesTheTextFormWithTheCompilersMessages) {
+    const std::string text = path("busy.ahxt");
+    SF_INFO info;
+    EXPECT_EQ(render(text + " --seconds 2", info, "from_text.wav"), expectedSamples("busy.ahx", 2 * 44100));
+    EXPECT_EQ(run("trace " + text + " --ticks 30").out, run("trace " + path("busy.ahx") + " --ticks 30").out);
+    Result info1 = run("info " + text);
+    EXPECT_EQ(info1.code, 0);
+    EXPECT_NE(info1.out.find("title:            busy 5\n"), std::string::npos) << info1.out;
+    EXPECT_EQ(run("decompile " + text).out, run("decompile " + path("busy.ahx")).out);
+    // It loads and plays (into a device that takes nothing, so it ends).
+    Result played =
+        run("play " + text, "", "VELTRANE_WAVEOUT_FILE=/dev/full VELTRANE_WAVEOUT_PACE=fast timeout 30 ");
+    EXPECT_EQ(played.code, 3) << played.err;
+
+    const std::string mistake = path("mistake.ahxt");
+    for (const std::string command : {"info", "trace", "render", "play", "decompile"}) {
+        std::string args = command + " " + mistake;
+        if (command == "trace") args += " --ticks 3";
+        if (command == "render") args += " -o " + path("never.wav");
+        Result r = run(args, "", "VELTRANE_WAVEOUT_FILE=/dev/null ");
+        EXPECT_EQ(r.code, 2) << args;
+        EXPECT_EQ(r.err,
+                  "ahx " + command + ": " + mistake + ":3: channel 3 track must be a number, not 'zero'\n");
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    EXPECT_FALSE(fs::exists(path("never.wav")));
+}
+
+TEST_F(AhxListening, InfoTellsWhetherEachSongEndsOrLoopsForever) {
+    Result r = run("info " + path("busy.ahx"));
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("length:           30.72 s (0:30.72), then back to position 0\n"
+                         "end:              loops forever: at 0:30.72 it goes back to position 0, step 0, "
+                         "first played at 0:00.00\n"),
+              std::string::npos)
+        << r.out;
+    r = run("info " + path("stops.ahx"));
+    EXPECT_NE(r.out.find("end:              stops by itself (tempo 0) at 0:00.26\n"), std::string::npos)
+        << r.out;
+    // Four steps of 6 ticks, then back; from position 1, 4 + 1 steps, then F00.
+    r = run("info " + path("two_ends.ahx"));
+    EXPECT_NE(r.out.find("length:           0.48 s (0:00.48), then back to position 0\n"
+                         "end:              loops forever: at 0:00.48 it goes back to position 0, step 0, "
+                         "first played at 0:00.00\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(
+        r.out.find("  subsong 1 at position 1: 0.62 s (0:00.62), then stopped by tempo 0; stops by itself "
+                   "(tempo 0) at 0:00.62\n"),
+        std::string::npos)
+        << r.out;
+}
+
+TEST_F(AhxListening, TraceShowsDashesForChannelsLeftOut) {
+    const std::vector<std::string> all = lines(run("trace " + path("busy.ahx") + " --ticks 20").out);
+    const std::vector<std::string> some =
+        lines(run("trace " + path("busy.ahx") + " --ticks 20 --mute 2,4").out);
+    const std::vector<std::string> one = lines(run("trace " + path("busy.ahx") + " --ticks 20 --solo 3").out);
+    ASSERT_EQ(all.size(), 20u);
+    ASSERT_EQ(some.size(), 20u);
+    ASSERT_EQ(one.size(), 20u);
+    for (size_t t = 0; t < all.size(); ++t) {
+        std::istringstream in(all[t]);
+        std::vector<std::string> f((std::istream_iterator<std::string>(in)),
+                                   std::istream_iterator<std::string>());
+        ASSERT_EQ(f.size(), 13u);
+        auto voice = [&](int k) {
+            return f[size_t(1 + 3 * k)] + " " + f[size_t(2 + 3 * k)] + " " + f[size_t(3 + 3 * k)];
+        };
+        EXPECT_EQ(some[t], f[0] + " " + voice(0) + " - - - " + voice(2) + " - - -");
+        EXPECT_EQ(one[t], f[0] + " - - - - - - " + voice(2) + " - - -");
+    }
+}
+
+TEST_F(AhxListening, PlaySoundsWhatRenderWritesAndShowsALevelMeterPerChannel) {
+    // What play sends to the device is render's output, sample for sample.
+    const std::string sound = path("played.raw");
+    Result r = run("play " + path("busy.ahx") + " --stereo --separation 80 --mute 3", "",
+                   "VELTRANE_WAVEOUT_FILE=" + sound + " timeout --preserve-status -s INT 2 ");
+    EXPECT_EQ(r.code, 0) << r.err;
+    ASSERT_EQ(run("render " + path("busy.ahx") + " --seconds 5 --stereo --separation 80 --mute 3 --raw -o " +
+                  path("rendered.raw"))
+                  .code,
+              0);
+    const std::string played = readText(sound);
+    const std::string rendered = readText(path("rendered.raw"));
+    EXPECT_GT(played.size(), 4u * 44100u);
+    ASSERT_LE(played.size(), rendered.size());
+    EXPECT_EQ(played, rendered.substr(0, played.size()));
+
+    // On a terminal the status line shows each channel's level, 'off' for the muted one.
+    Result onTerminal =
+        runOnTerminal({"play", path("busy.ahx"), "--mute", "2"}, "VELTRANE_WAVEOUT_FILE=/dev/null",
+                      std::chrono::milliseconds(1500), "q");
+    EXPECT_EQ(onTerminal.code, 0) << onTerminal.out;
+    EXPECT_NE(onTerminal.out.find(" 2[ off ]"), std::string::npos) << onTerminal.out;
+    EXPECT_NE(onTerminal.out.find(" 1[#"), std::string::npos) << onTerminal.out;
+    EXPECT_NE(onTerminal.out.find("position "), std::string::npos) << onTerminal.out;
+}
+
+TEST_F(AhxListening, OnATerminalABatchShowsOneProgressLinePerFileAndNoSoundIsPrinted) {
+    Result r =
+        runOnTerminal({"render", path("busy.ahx"), path("empty.ahx"), "--seconds", "1", "-o", path("shown/")},
+                      "", std::chrono::milliseconds(0), "");
+    EXPECT_EQ(r.code, 0) << r.out;
+    EXPECT_NE(r.out.find("ahx render: [1/2] 1.0 s written to " + path("shown/busy.wav")), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("ahx render: [2/2] 1.0 s written to " + path("shown/empty.wav")), std::string::npos)
+        << r.out;
+    // Sound written onto the terminal itself would only scramble it.
+    r = runOnTerminal({"render", path("busy.ahx"), "--seconds", "1", "-o", "-"}, "",
+                      std::chrono::milliseconds(0), "");
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.out.find("standard output is a terminal"), std::string::npos) << r.out;
+}
+
+TEST_F(AhxListening, MixOptionsOutOfRangeOrAtOddsAreUsageErrors) {
+    const std::string song = path("busy.ahx");
+    const std::string wav = " -o " + path("usage.wav");
+    for (const std::string& args : {
+             "render " + song + wav + " --mute 5",
+             "render " + song + wav + " --mute 2,,3",
+             "render " + song + wav + " --solo 0",
+             "render " + song + wav + " --mute 1,2,3,4",
+             "render " + song + wav + " --solo 2 --mute 2",
+             "render " + song + wav + " --stereo --separation 101",
+             "render " + song + wav + " --separation 50",
+             "render " + song + wav + " --fade",
+             "render " + song + wav + " --raw --format flac",
+             "render " + song + wav + " --format flac",
+             "render " + song + " " + song + wav,
+             "render " + song + " " + song + " -o -",
+             "render " + song + " --stems -o -",
+             "render " + song + " --format flac -o -",
+             "trace " + song + " --ticks 3 --mute 7",
+             "trace " + song + " --ticks 3 --stereo",
+             "play " + song + " --solo 9",
+             "play " + song + " --separation 10",
+         }) {
+        Result r = run(args);
+        EXPECT_EQ(r.code, 1) << args;
+        EXPECT_EQ(r.err.rfind("ahx ", 0), 0u) << args << "\n" << r.err;
+    }
+    EXPECT_FALSE(fs::exists(path("usage.wav")));
+    Result r = run("play --help");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("--separation P"), std::string::npos);
+}
+
+}  // namespace

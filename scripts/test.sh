@@ -2,8 +2,8 @@
 # Sets up a Debian 12 machine, builds every target and runs every test:
 # native under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded
 # audio path under ThreadSanitizer, the Windows build under Wine on a virtual
-# display (the musicdisk end to end among them), and the song loader's and
-# player's fuzzers for a bounded time each.
+# display (the musicdisk end to end among them), and the fuzzers of the song
+# loader, the player and the song compiler for a bounded time each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -173,9 +173,8 @@ class Musicdisk:
             self.log.close()
 
     def program_processes(self):
-        """Process ids of every running copy of the program: Wine starts a
+        """Process ids of every running copy of this program: Wine starts a
         Windows program as a process whose first argument is the .exe."""
-        name = os.path.basename(self.exe).lower()
         found = []
         for pid in filter(str.isdigit, os.listdir("/proc")):
             try:
@@ -183,7 +182,7 @@ class Musicdisk:
                     first = f.read().split(b"\0")[0].decode(errors="replace")
             except OSError:
                 continue
-            if first.replace("\\", "/").split("/")[-1].lower() == name:
+            if first == self.exe:
                 found.append(int(pid))
         return found
 

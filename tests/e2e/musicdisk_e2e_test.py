@@ -111,10 +111,35 @@ def without_closing_silence(samples):
     return samples[:int(nonzero[-1]) + 1] if len(nonzero) else samples[:0]
 
 
-def first_difference(a, b):
-    n = min(len(a), len(b))
-    differ = numpy.nonzero(a[:n] != b[:n])[0]
-    return int(differ[0]) if len(differ) else n
+def first_difference(played, reference):
+    """Where `played` first parts from `reference`, or len(played) when it
+    never does. The sink here takes samples faster than real time, and when
+    the program falls behind it under load, Wine's sound driver fills the
+    gap with silence: a run of zeros inserted into the stream, after which
+    the stream goes on unchanged. Such runs are skipped; any other
+    difference counts."""
+    i = j = 0
+    while i < len(played):
+        n = min(len(played) - i, len(reference) - j)
+        if n <= 0:
+            return i
+        differ = numpy.nonzero(played[i:i + n] != reference[j:j + n])[0]
+        if not len(differ):
+            i += n
+            j += n
+            continue
+        at = i + int(differ[0])
+        j += int(differ[0])
+        if played[at] != 0:
+            return at
+        # The inserted zeros, less those the reference has itself.
+        zeros = int(numpy.argmax(played[at:] != 0)) if numpy.any(played[at:] != 0) else len(played) - at
+        own = int(numpy.argmax(reference[j:] != 0)) if numpy.any(reference[j:] != 0) else len(reference) - j
+        if own >= zeros:
+            return at
+        i = at + zeros
+        j += own
+    return len(played)
 
 
 def explain_sequence(segments, tracks, test):
@@ -188,10 +213,13 @@ class MusicdiskTest(unittest.TestCase):
         self.assertEqual((w, h), (WINDOW, WINDOW))
         self.assertEqual((x, y), ((DISPLAY.width - WINDOW) // 2, (DISPLAY.height - WINDOW) // 2))
 
-        screen = self.disk.screenshot(os.path.join(self.out, "screen.png"))
+        # The window is on the screen before its first frame is.
+        screen_path = os.path.join(self.out, "screen.png")
+        wait_for(lambda: self.disk.screenshot(screen_path).getpixel((x + PLAIN_SKIN[0], y + PLAIN_SKIN[1]))
+                 != VirtualDisplay.DESKTOP, 30, "the first frame", interval=0.2)
+        screen = self.disk.screenshot(screen_path)
         self.assertEqual(screen.getpixel((x, y)), VirtualDisplay.DESKTOP, "outside the outline shows the desktop")
         self.assertEqual(screen.getpixel((x + WINDOW - 1, y + WINDOW - 1)), VirtualDisplay.DESKTOP)
-        self.assertNotEqual(screen.getpixel((x + PLAIN_SKIN[0], y + PLAIN_SKIN[1])), VirtualDisplay.DESKTOP)
 
         self.disk.drag(*PLAIN_SKIN, 60, 40)
         wait_for(lambda: self.disk.geometry()[:2] != (x, y), 10, "the window to move")

@@ -279,8 +279,9 @@ def chromium_processes(root):
         try:
             with open("/proc/%s/stat" % entry) as f:
                 parent = int(f.read().rsplit(")", 1)[1].split()[1])
+            # Chromium rewrites its children's command lines into one string.
             with open("/proc/%s/cmdline" % entry, "rb") as f:
-                command = f.read().split(b"\0")
+                command = f.read().replace(b"\0", b" ").split()
         except OSError:
             continue
         children.setdefault(parent, []).append((int(entry), command))
@@ -333,14 +334,18 @@ def measure(directory, seconds):
         used = {}
         for key, value in cpu_after.items():
             used[key] = value - cpu_before.get(key, 0.0)
-        audio = [(k, v) for k, v in used.items() if "audio" in k[0].lower() or "audio" in k[2].lower()]
-        for (kind, pid, name), value in sorted(audio):
-            print("  %-40s %5.1f%% of one core" % ("%s: %s" % (kind, name), 100 * value / elapsed))
+        audio = {}
+        for (kind, pid, name), value in used.items():
+            if "audio" in kind.lower() or "audio" in name.lower():
+                audio[(kind, name)] = audio.get((kind, name), 0.0) + value
+        for (kind, name), value in sorted(audio.items()):
+            if value > 0:
+                print("  %-48s %5.1f%% of one core" % ("%s: %s" % (kind, name), 100 * value / elapsed))
         by_kind = {}
         for (kind, pid, name), value in used.items():
             by_kind[kind] = by_kind.get(kind, 0.0) + value
         for kind, value in sorted(by_kind.items()):
-            print("process %-32s %5.1f%% of one core" % (kind, 100 * value / elapsed))
+            print("process %-42s %5.1f%% of one core" % (kind, 100 * value / elapsed))
 
 
 def main():

@@ -53,6 +53,11 @@ struct State {
     std::array<float, 4> colour{1, 1, 1, 1};
     std::array<float, 2> texCoord{0, 0};
     bool texturing = false;
+    // A texture without an image (texture 0, or a name never given one, such
+    // as the Targa loader's rejected texture) makes OpenGL 1.1 draw as if
+    // texturing were off; WebGL would sample black instead.
+    GLuint boundTexture = 0;
+    std::vector<bool> hasImage;
     GLint environment = GL_MODULATE;
     GLint unpackAlignment = 4;
     bool inBegin = false;
@@ -172,7 +177,8 @@ void drawTriangles() {
     const Matrix mvp = product(state.projection.matrices[state.projection.top],
                                state.modelView.matrices[state.modelView.top]);
     emscripten_glUniformMatrix4fv(state.matrixUniform, 1, GL_FALSE, mvp.m.data());
-    emscripten_glUniform1f(state.texturingUniform, state.texturing ? 1.0f : 0.0f);
+    const bool imaged = state.boundTexture < state.hasImage.size() && state.hasImage[state.boundTexture];
+    emscripten_glUniform1f(state.texturingUniform, state.texturing && imaged ? 1.0f : 0.0f);
     emscripten_glUniform1f(state.blendUniform, state.environment == GL_BLEND ? 1.0f : 0.0f);
     emscripten_glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(state.triangles.size() * sizeof(Vertex)),
                             state.triangles.data(), GL_STREAM_DRAW);
@@ -243,6 +249,11 @@ void glDisable(GLenum cap) {
     emscripten_glDisable(cap);
 }
 
+void glBindTexture(GLenum target, GLuint texture) {
+    if (target == GL_TEXTURE_2D) state.boundTexture = texture;
+    emscripten_glBindTexture(target, texture);
+}
+
 void glHint(GLenum target, GLenum mode) {
     // WebGL always interpolates in perspective.
     if (target == GL_PERSPECTIVE_CORRECTION_HINT) return;
@@ -268,6 +279,12 @@ void glPixelStorei(GLenum pname, GLint param) {
 
 void glTexImage2D(GLenum target, GLint level, GLint, GLsizei width, GLsizei height, GLint, GLenum format,
                   GLenum type, const void* pixels) {
+    // Names come from WebGL's own count, so they stay small.
+    const GLuint name = state.boundTexture;
+    if (target == GL_TEXTURE_2D && level == 0 && name != 0 && name < (1u << 16)) {
+        if (state.hasImage.size() <= name) state.hasImage.resize(size_t(name) + 1, false);
+        state.hasImage[name] = true;
+    }
     if (type == GL_FLOAT) {
         uploadConverted(true, target, level, 0, 0, width, height, format, pixels);
         return;

@@ -53,7 +53,6 @@ typedef double GLclampd;
 extern "C" {
 
 // Straight through to WebGL.
-void glBindTexture(GLenum target, GLuint texture);
 void glBlendFunc(GLenum sfactor, GLenum dfactor);
 void glClear(GLbitfield mask);
 void glClearColor(GLclampf red, GLclampf green, GLclampf blue, GLclampf alpha);
@@ -64,6 +63,7 @@ void glTexParameteri(GLenum target, GLenum pname, GLint param);
 void glViewport(GLint x, GLint y, GLsizei width, GLsizei height);
 
 // Kept or translated here.
+void glBindTexture(GLenum target, GLuint texture);
 void glEnable(GLenum cap);
 void glDisable(GLenum cap);
 void glHint(GLenum target, GLenum mode);

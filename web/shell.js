@@ -223,15 +223,20 @@ Module.shell = (function () {
       var running = sound.context && sound.context.state === "running";
       element("hint").hidden = ended || !sound.context || running;
     },
-    // The first click or key anywhere only starts the sound.
+    // The first click or key anywhere only starts the sound. Escape is no
+    // gesture to a browser, so it goes on to quit; a touch counts only when
+    // the finger lifts, so the lift asks again.
     gesture: function (event) {
       if (ended || !sound.context || sound.context.state === "running") return;
+      if (event.type === "keydown" && event.keyCode === 27) return;
       sound.context.resume().then(hint.update);
+      if (event.type === "pointerup") return;
       event.preventDefault();
       event.stopImmediatePropagation();
     }
   };
   window.addEventListener("pointerdown", hint.gesture, true);
+  window.addEventListener("pointerup", hint.gesture, true);
   window.addEventListener("keydown", hint.gesture, true);
 
   // --- the window and its input ----------------------------------------

@@ -234,7 +234,9 @@ class WebMusicdiskTest(unittest.TestCase):
             page.wait_for_sound(page.evaluate("Module.shell.sound.segments.length"), 5)
         page.click(PREVIOUS)
         page.wait_for_sound(6, 5)
-        shot = page.shot("ninth_track")
+        # The new title's flight takes about two seconds.
+        time.sleep(2.5)
+        shot = page.shot("tenth_track")
         self.assertGreater(bright_pixels(shot, FLOWN_TITLE), 100, "no title flown out")
         self.assertEqual(page.evaluate("Module.shell.sound.segments.length"), 6)
         self.assert_sequence([1, 2, 3, 2, 1, 10])
@@ -345,6 +347,13 @@ class WebMusicdiskTest(unittest.TestCase):
         page.click(NEXT)
         page.wait_for_sound(2, 5)
         self.assert_sequence([1, 2])
+        self.assertEqual(page.errors(), [])
+        page.close()
+
+        # Escape is no gesture to the browser: before the sound it still quits.
+        page = self.page = self.open(autoplay=False)
+        page.key("Escape")
+        wait_for(lambda: page.evaluate("Module.shell.ended"), 5, "the page to end")
         self.assertEqual(page.errors(), [])
 
     def test_script_processor_plays_the_same_blocks(self):

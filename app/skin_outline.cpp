@@ -34,8 +34,8 @@ bool readOutline(const uint8_t* bytes, size_t size, std::vector<OutlineRect>& re
 std::string outlinePath(const std::vector<OutlineRect>& rects) {
     std::string path;
     for (const OutlineRect& r : rects) {
-        path += "M" + std::to_string(r.left) + " " + std::to_string(r.top) + "H" + std::to_string(r.right) + "V" +
-                std::to_string(r.bottom) + "H" + std::to_string(r.left) + "Z";
+        path += "M" + std::to_string(r.left) + " " + std::to_string(r.top) + "H" + std::to_string(r.right) +
+                "V" + std::to_string(r.bottom) + "H" + std::to_string(r.left) + "Z";
     }
     return path;
 }

@@ -14,7 +14,7 @@ namespace app {
 struct OutlineRect {
     int32_t left = 0;
     int32_t top = 0;
-    int32_t right = 0;  // exclusive
+    int32_t right = 0;   // exclusive
     int32_t bottom = 0;  // exclusive
 };
 

@@ -10,7 +10,8 @@ QueuedBlockOutput::~QueuedBlockOutput() {
     QueuedBlockOutput::release();
 }
 
-int QueuedBlockOutput::open(int32_t rate, int32_t bits, int32_t framesPerBlock, int32_t blocksAhead, float outputGain) {
+int QueuedBlockOutput::open(int32_t rate, int32_t bits, int32_t framesPerBlock, int32_t blocksAhead,
+                            float outputGain) {
     if (open_ || bits != 16 || blocksAhead < 1 || framesPerBlock < 1) return 0;
     playing = 0;
     if (setup(rate, bits, framesPerBlock, outputGain) == 0) return 0;

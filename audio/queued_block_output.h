@@ -40,7 +40,8 @@ public:
     // replay frames, at most `blocksAhead` of them queued at a time. Answers
     // 0 for anything the sink cannot take, when the sink gives no sound, and
     // when it is already open (a second open would lose the first).
-    int open(int32_t sampleRate, int32_t bitsPerSample, int32_t framesPerBlock, int32_t blocksAhead, float gain);
+    int open(int32_t sampleRate, int32_t bitsPerSample, int32_t framesPerBlock, int32_t blocksAhead,
+             float gain);
     // Drops what is queued and closes the sink; 0 when it was not open.
     int release() override;
 

@@ -165,7 +165,8 @@ void uploadConverted(bool whole, GLenum target, GLint level, GLint x, GLint y, G
     // The converted rows are packed.
     emscripten_glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     if (whole) {
-        emscripten_glTexImage2D(target, level, GLint(format), width, height, 0, format, GL_UNSIGNED_BYTE, bytes);
+        emscripten_glTexImage2D(target, level, GLint(format), width, height, 0, format, GL_UNSIGNED_BYTE,
+                                bytes);
     } else {
         emscripten_glTexSubImage2D(target, level, x, y, width, height, format, GL_UNSIGNED_BYTE, bytes);
     }

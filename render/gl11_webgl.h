@@ -71,8 +71,8 @@ void glShadeModel(GLenum mode);
 void glClearDepth(GLclampd depth);
 void glPixelStorei(GLenum pname, GLint param);
 void glTexEnvi(GLenum target, GLenum pname, GLint param);
-void glTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height, GLint border,
-                  GLenum format, GLenum type, const void* pixels);
+void glTexImage2D(GLenum target, GLint level, GLint internalformat, GLsizei width, GLsizei height,
+                  GLint border, GLenum format, GLenum type, const void* pixels);
 void glTexSubImage2D(GLenum target, GLint level, GLint xoffset, GLint yoffset, GLsizei width, GLsizei height,
                      GLenum format, GLenum type, const void* pixels);
 void glMatrixMode(GLenum mode);

@@ -2,14 +2,14 @@
 // pixels are copied back into memory laid out as GDI's DIB section (bottom
 // row first, blue green red and a fourth byte), so the texture makers read
 // them the same way on both shells.
-#include "render/text_canvas.h"
-
 #include <emscripten/emscripten.h>
 
 #include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "render/text_canvas.h"
 
 // Draws `text` (8-bit, Windows-1252 as the Windows program's ANSI text) in
 // bold, white, antialiased, centred both ways the way DrawText centres a

@@ -26,7 +26,10 @@ EM_JS(void, shapeWindow, (const char* path), { Module.shell.shape(UTF8ToString(p
 EM_JS(void, showWindow, (), { Module.shell.show(); });
 EM_JS(void, noteFirstFrame, (), { Module.shell.firstFrameDrawn = performance.now(); });
 EM_JS(void, useIcon, (const uint8_t* bytes, int size), {
-    var icon = new Blob([HEAPU8.slice(bytes, bytes + size)], {type: "image/x-icon"});
+    var icon = new Blob([HEAPU8.slice(bytes, bytes + size)], {
+        type:
+            "image/x-icon"
+    });
     document.getElementById("icon").href = URL.createObjectURL(icon);
 });
 EM_JS(void, showSetupError, (const char* text), { Module.shell.fail(UTF8ToString(text)); });
@@ -80,7 +83,8 @@ bool createContext() {
     attributes.majorVersion = 1;
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_create_context("#canvas", &attributes);
     if (context <= 0) return false;
-    return emscripten_webgl_make_context_current(context) == EMSCRIPTEN_RESULT_SUCCESS && render::attachGl11();
+    return emscripten_webgl_make_context_current(context) == EMSCRIPTEN_RESULT_SUCCESS &&
+           render::attachGl11();
 }
 
 bool shapeToOutline() {

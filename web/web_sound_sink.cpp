@@ -2,7 +2,8 @@
 
 #include <emscripten/emscripten.h>
 
-EM_JS(int, soundOpen, (int sampleRate, int blockSamples), { return Module.shell.sound.open(sampleRate, blockSamples); });
+EM_JS(int, soundOpen, (int sampleRate, int blockSamples),
+      { return Module.shell.sound.open(sampleRate, blockSamples); });
 EM_JS(void, soundQueue, (const int16_t* samples, int count), { Module.shell.sound.queue(samples, count); });
 EM_JS(int, soundPending, (), { return Module.shell.sound.pending(); });
 EM_JS(void, soundDrop, (), { Module.shell.sound.drop(); });

@@ -19,7 +19,8 @@ void putWord(std::vector<uint8_t>& bytes, uint32_t value) {
 std::vector<uint8_t> block(uint32_t headerSize, uint32_t type, uint32_t count,
                            const std::vector<OutlineRect>& rects) {
     std::vector<uint8_t> bytes;
-    for (uint32_t v : {headerSize, type, count, uint32_t(rects.size() * 16), 0u, 0u, 256u, 256u}) putWord(bytes, v);
+    for (uint32_t v : {headerSize, type, count, uint32_t(rects.size() * 16), 0u, 0u, 256u, 256u})
+        putWord(bytes, v);
     for (const OutlineRect& r : rects) {
         for (int32_t v : {r.left, r.top, r.right, r.bottom}) putWord(bytes, uint32_t(v));
     }
@@ -52,8 +53,8 @@ TEST(SkinOutline, TheProgramsOutlineCoversTheSkinAndNotTheCorners) {
 
 TEST(SkinOutline, ReadsRectanglesLeavesOutEmptyOnesAndDrawsThemAsOnePath) {
     std::vector<OutlineRect> rects;
-    ASSERT_TRUE(readOutline(block(32, 1, 3, {{0, 0, 10, 5}, {4, 4, 4, 9}, {2, 5, 8, 7}}).data(),
-                            32 + 3 * 16, rects));
+    ASSERT_TRUE(
+        readOutline(block(32, 1, 3, {{0, 0, 10, 5}, {4, 4, 4, 9}, {2, 5, 8, 7}}).data(), 32 + 3 * 16, rects));
     ASSERT_EQ(rects.size(), 2u);
     EXPECT_EQ(outlinePath(rects), "M0 0H10V5H0ZM2 5H8V7H2Z");
     EXPECT_EQ(outlinePath({}), "");

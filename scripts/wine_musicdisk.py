@@ -173,17 +173,24 @@ class Musicdisk:
             self.log.close()
 
     def program_processes(self):
-        """Process ids of every running copy of the program: Wine starts a
-        Windows program as a process whose first argument is the .exe."""
+        """Process ids of every running copy of the program in this prefix:
+        Wine starts a Windows program as a process whose first argument is
+        the .exe. Copies in other prefixes, such as another checkout's test
+        run, are not ours to count."""
         name = os.path.basename(self.exe).lower()
+        own_prefix = ("WINEPREFIX=" + self.prefix).encode()
         found = []
         for pid in filter(str.isdigit, os.listdir("/proc")):
             try:
                 with open("/proc/%s/cmdline" % pid, "rb") as f:
                     first = f.read().split(b"\0")[0].decode(errors="replace")
+                if first.replace("\\", "/").split("/")[-1].lower() != name:
+                    continue
+                with open("/proc/%s/environ" % pid, "rb") as f:
+                    environment = f.read().split(b"\0")
             except OSError:
                 continue
-            if first.replace("\\", "/").split("/")[-1].lower() == name:
+            if own_prefix in environment:
                 found.append(int(pid))
         return found
 

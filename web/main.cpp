@@ -22,17 +22,17 @@
 #include "resources/program_resources.h"
 #include "web/web_sound_sink.h"
 
+// The page's side of the window (web/shell.js).
+// clang-format off
 EM_JS(void, shapeWindow, (const char* path), { Module.shell.shape(UTF8ToString(path)); });
 EM_JS(void, showWindow, (), { Module.shell.show(); });
 EM_JS(void, noteFirstFrame, (), { Module.shell.firstFrameDrawn = performance.now(); });
 EM_JS(void, useIcon, (const uint8_t* bytes, int size), {
-    var icon = new Blob([HEAPU8.slice(bytes, bytes + size)], {
-        type:
-            "image/x-icon"
-    });
+    var icon = new Blob([HEAPU8.slice(bytes, bytes + size)], {type: "image/x-icon"});
     document.getElementById("icon").href = URL.createObjectURL(icon);
 });
 EM_JS(void, showSetupError, (const char* text), { Module.shell.fail(UTF8ToString(text)); });
+// clang-format on
 
 namespace {
 

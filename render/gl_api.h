@@ -1,7 +1,8 @@
 #pragma once
 
 // OpenGL 1.1 and GLU, the only graphics interfaces the visuals use. On
-// Windows, gl.h needs the calling conventions that windows.h declares.
+// Windows, gl.h needs the calling conventions that windows.h declares; the
+// web page has them from its own layer over WebGL.
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -13,5 +14,9 @@
 #include <windows.h>
 #endif
 
+#ifdef __EMSCRIPTEN__
+#include "render/gl11_webgl.h"
+#else
 #include <GL/gl.h>
 #include <GL/glu.h>
+#endif

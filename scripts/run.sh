@@ -3,9 +3,18 @@
 # Wine: on your display when there is one; without a display, on a virtual one
 # for 15 seconds, leaving a screenshot of the window in out/musicdisk.png and
 # everything it played in out/musicdisk.wav.
+#
+#   scripts/run.sh --web [PORT]   builds the web page and serves it on a local
+#                                 port (8080 unless given), printing the address
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+
+if [ "${1:-}" = "--web" ]; then
+  cmake --preset web >/dev/null
+  cmake --build --preset web -j "$(nproc)"
+  exec /usr/bin/python3 scripts/web_musicdisk.py serve --dir build/web --port "${2:-8080}"
+fi
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$(nproc)" --target veltrane-music
 exe=build/windows/app/veltrane-music.exe

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test veltrane::music
-# natively and for Windows. Does nothing when everything is already there.
+# natively, for Windows and for the web. Does nothing when everything is
+# already there.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,7 @@ packages=(
   wine wine64 xvfb xauth
   xdotool imagemagick x11-utils x11-xserver-utils fonts-liberation
   python3 python3-pil python3-numpy
+  emscripten node-acorn chromium
 )
 
 missing=()

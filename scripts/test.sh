@@ -2,8 +2,9 @@
 # Sets up a Debian 12 machine, builds every target and runs every test:
 # native under AddressSanitizer and UndefinedBehaviorSanitizer, the threaded
 # audio path under ThreadSanitizer, the Windows build under Wine on a virtual
-# display (the musicdisk end to end among them), and the fuzzers of the song
-# loader, the player and the song compiler for a bounded time each.
+# display (the musicdisk end to end among them), the web page in headless
+# Chromium, and the fuzzers of the song loader, the player and the song
+# compiler for a bounded time each.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -61,6 +62,12 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$JOBS"
 step "Windows tests under Wine, on a virtual display, and the musicdisk end to end"
 run_ctest xvfb-run -a -s "-screen 0 1024x768x24 -noreset" ctest --preset windows -j "$JOBS"
+
+step "web build (Emscripten)"
+cmake --preset web >/dev/null
+cmake --build --preset web -j "$JOBS"
+step "the web page in headless Chromium, compared with the native tools"
+run_ctest ctest --preset web
 
 step "fuzz build (clang, libFuzzer)"
 cmake --preset fuzz >/dev/null

@@ -213,11 +213,12 @@ class MusicdiskTest(unittest.TestCase):
         self.assertEqual((w, h), (WINDOW, WINDOW))
         self.assertEqual((x, y), ((DISPLAY.width - WINDOW) // 2, (DISPLAY.height - WINDOW) // 2))
 
-        # The window is on the screen before its first frame is.
-        screen_path = os.path.join(self.out, "screen.png")
-        wait_for(lambda: self.disk.screenshot(screen_path).getpixel((x + PLAIN_SKIN[0], y + PLAIN_SKIN[1]))
-                 != VirtualDisplay.DESKTOP, 30, "the first frame", interval=0.2)
-        screen = self.disk.screenshot(screen_path)
+        # The window is shown before its first frame is drawn: a screenshot
+        # taken in between finds the desktop even where the skin will be.
+        def first_frame_shown():
+            screen = self.disk.screenshot(os.path.join(self.out, "screen.png"))
+            return screen if screen.getpixel((x + PLAIN_SKIN[0], y + PLAIN_SKIN[1])) != VirtualDisplay.DESKTOP else None
+        screen = wait_for(first_frame_shown, 30, "the first frame")
         self.assertEqual(screen.getpixel((x, y)), VirtualDisplay.DESKTOP, "outside the outline shows the desktop")
         self.assertEqual(screen.getpixel((x + WINDOW - 1, y + WINDOW - 1)), VirtualDisplay.DESKTOP)
 

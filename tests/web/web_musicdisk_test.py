@@ -1,0 +1,390 @@
+#!/usr/bin/python3
+"""The musicdisk's web page as a visitor meets it: build/web served over
+local HTTP, opened in headless Chromium (WebGL on SwiftShader, Web Audio at
+44100 Hz), driven with the mouse and keyboard through the DevTools protocol,
+seen through screenshots and heard through the blocks the page queues to Web
+Audio, which it keeps for the test when its address has ?record.
+
+    web_musicdisk_test.py --page build/web --ahx NATIVE_AHX \\
+        --sequence NATIVE_RENDER_TRACK_SEQUENCE --out DIR [unittest options]
+
+Screenshots and Chromium's log stay under DIR. Exits with 77 (skipped) when
+Chromium or the native tools it compares against are missing.
+"""
+
+import argparse
+import base64
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import wave
+
+import numpy
+from PIL import Image
+
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+sys.path.insert(0, os.path.join(ROOT, "scripts"))
+from web_musicdisk import CHROMIUM, Chromium, PageServer, wait_for  # noqa: E402
+
+ARGS = None
+SERVER = None
+
+SAMPLE_RATE = 44100
+BLOCK = 1764  # samples in one 40 ms block
+WINDOW = 256
+PAGE_BACKGROUND = (0x2b, 0x34, 0x40)
+# Window points of the zones, and one on the skin that is in none.
+NEXT = (190, 56)
+PREVIOUS = (93, 56)
+PAUSE = (122, 56)
+RESUME = (155, 56)
+CLOSE = (36, 62)
+PLAIN_SKIN = (128, 20)
+# Window regions of the scene (x, y from the top left, right and bottom exclusive).
+CUBE_CORNER = (3, 178, 75, 250)
+CORNER_IMAGE = (128, 121, 256, 249)
+FIRST_TITLE_ROW = (95, 80, 175, 89)
+FLOWN_TITLE = (60, 99, 210, 116)
+WINDOW_PLACE = "[document.getElementById('canvas').offsetLeft, document.getElementById('canvas').offsetTop]"
+
+
+def inside(point, box):
+    return box[0] <= point[0] < box[2] and box[1] <= point[1] < box[3]
+
+
+def red(colour):
+    r, g, b = colour[:3]
+    return r > 150 and g < 90 and b < 90
+
+
+def bright_pixels(image, box, level=150):
+    return sum(1 for y in range(box[1], box[3]) for x in range(box[0], box[2])
+               if min(image.getpixel((x, y))[:3]) > level)
+
+
+def render_track(track, seconds):
+    """What `ahx render --track N` gives, as 16-bit samples."""
+    with tempfile.TemporaryDirectory() as scratch:
+        path = os.path.join(scratch, "track.wav")
+        subprocess.run([ARGS.ahx, "render", "--track", str(track), "--seconds", str(seconds), "-o", path],
+                       check=True, stdout=subprocess.DEVNULL)
+        with wave.open(path) as w:
+            return numpy.frombuffer(w.readframes(w.getnframes()), dtype="<i2")
+
+
+def render_sequence(steps):
+    """The last track of a series of track changes, rendered with the state the
+    earlier ones leave: steps are (track, blocks)."""
+    with tempfile.TemporaryDirectory() as scratch:
+        path = os.path.join(scratch, "sequence.raw")
+        subprocess.run([ARGS.sequence, path] + ["%d:%d" % step for step in steps], check=True)
+        return numpy.fromfile(path, dtype="<i2")
+
+
+def first_difference(a, b):
+    n = min(len(a), len(b))
+    differ = numpy.nonzero(a[:n] != b[:n])[0]
+    return int(differ[0]) if len(differ) else n
+
+
+class Page:
+    """One Chromium with the musicdisk's page open."""
+
+    def __init__(self, test, query="?record", autoplay=True):
+        self.test = test
+        self.out = test.out
+        self.browser = Chromium(os.path.join(self.out, "chromium.log"), autoplay=autoplay)
+        self.browser.open(SERVER.url + query)
+        wait_for(lambda: self.evaluate("!!(window.Module && Module.shell && Module.shell.firstFrameDrawn)"),
+                 60, "the first frame")
+        self.left, self.top = self.evaluate(WINDOW_PLACE)
+
+    def evaluate(self, expression):
+        return self.browser.evaluate(expression)
+
+    def close(self):
+        self.browser.close()
+
+    def click(self, point):
+        self.browser.move(self.left + point[0], self.top + point[1])
+        self.browser.click(self.left + point[0], self.top + point[1])
+
+    def key(self, name):
+        self.browser.key(name)
+
+    def sound(self):
+        """Blocks queued and played in the current opening of the sink."""
+        return self.evaluate("[Module.shell.sound.sent, Module.shell.sound.played]")
+
+    def wait_for_sound(self, segments, played_blocks, timeout=30):
+        """Waits until the sink has been opened `segments` times and the last
+        opening has played `played_blocks` blocks to their end."""
+        def ready():
+            count, played = self.evaluate("[Module.shell.sound.segments.length, Module.shell.sound.played]")
+            return count == segments and played >= played_blocks
+        wait_for(ready, timeout, "%d blocks of opening %d to be played" % (played_blocks, segments))
+
+    def segments(self):
+        """The samples handed to Web Audio in each opening of the sink, as
+        16-bit PCM: each float must be a 16-bit sample divided by 32768."""
+        found = []
+        for segment in self.evaluate("Module.shell.sound.recorded()"):
+            self.test.assertEqual(len(segment["samples"]) * 3 // 4, segment["blocks"] * BLOCK * 4)
+            floats = numpy.frombuffer(base64.b64decode(segment["samples"]), dtype="<f4").astype(numpy.float64)
+            scaled = floats * 32768
+            if not (numpy.all(scaled == numpy.round(scaled)) and numpy.all(numpy.abs(scaled + 0.5) <= 32768)):
+                raise AssertionError("a sample handed to Web Audio is not a 16-bit sample / 32768")
+            found.append(scaled.astype("<i2"))
+        return found
+
+    def shot(self, name):
+        path = self.browser.screenshot(os.path.join(self.out, name + ".png"),
+                                       (self.left, self.top, WINDOW, WINDOW))
+        return Image.open(path).convert("RGB")
+
+    def errors(self):
+        return [entry for entry in self.browser.console if entry[0] in ("error", "exception", "assert")]
+
+
+class WebMusicdiskTest(unittest.TestCase):
+    def setUp(self):
+        self.out = os.path.join(ARGS.out, self._testMethodName)
+        os.makedirs(self.out, exist_ok=True)
+        self.page = None
+
+    def tearDown(self):
+        if self.page is not None:
+            self.page.close()
+
+    def open(self, **kwargs):
+        self.page = Page(self, **kwargs)
+        return self.page
+
+    def assert_sequence(self, tracks):
+        """Each opening of the sink is the next track of `tracks`, sample for
+        sample, played from the state the openings before it left: the page
+        says how many blocks it queued of each, so each is rendered exactly."""
+        segments = self.page.segments()
+        self.assertEqual(len(segments), len(tracks), "openings of the sink")
+        steps = []
+        for index, (segment, track) in enumerate(zip(segments, tracks)):
+            count = len(segment) // BLOCK
+            steps.append((track, count))
+            reference = render_sequence(steps)
+            self.assertEqual(first_difference(segment, reference), len(segment),
+                             "opening %d (%d blocks) is not track %d as the program plays it"
+                             % (index, count, track))
+
+    def test_window_is_centred_shaped_draggable_and_plays_the_first_tune(self):
+        page = self.open()
+        width, height = page.evaluate("[innerWidth, innerHeight]")
+        self.assertEqual((page.left, page.top), ((width - WINDOW) // 2, (height - WINDOW) // 2))
+        self.assertTrue(page.evaluate("document.getElementById('hint').hidden"),
+                        "the hint stays while the sound runs")
+
+        screen = page.browser.screenshot(os.path.join(self.out, "page.png"))
+        screen = Image.open(screen).convert("RGB")
+        # Outside the outline the page shows through, inside is the skin.
+        self.assertEqual(screen.getpixel((page.left, page.top)), PAGE_BACKGROUND)
+        self.assertEqual(screen.getpixel((page.left + WINDOW - 1, page.top + WINDOW - 1)), PAGE_BACKGROUND)
+        self.assertNotEqual(screen.getpixel((page.left + PLAIN_SKIN[0], page.top + PLAIN_SKIN[1])),
+                            PAGE_BACKGROUND)
+        # A press outside the outline is the page's, not the window's.
+        page.browser.drag(page.left + 1, page.top + 1, 50, 50)
+        self.assertEqual(page.evaluate(WINDOW_PLACE), [page.left, page.top])
+
+        x, y = page.left, page.top
+        page.browser.drag(x + PLAIN_SKIN[0], y + PLAIN_SKIN[1], 60, 40)
+        self.assertEqual(page.evaluate(WINDOW_PLACE), [x + 60, y + 40])
+        page.browser.drag(x + 60 + PLAIN_SKIN[0], y + 40 + PLAIN_SKIN[1], -90, 15)
+        self.assertEqual(page.evaluate(WINDOW_PLACE), [x - 30, y + 55])
+        page.browser.screenshot(os.path.join(self.out, "moved.png"))
+
+        # The first ten seconds handed to Web Audio are `ahx render --track 1`.
+        wait_for(lambda: page.sound()[0] * BLOCK >= 10 * SAMPLE_RATE, 30, "ten seconds to be queued")
+        self.assertEqual(page.evaluate("Module.shell.sound.path"), "worklet")
+        queued = page.segments()[0][:10 * SAMPLE_RATE]
+        reference = render_track(1, 10)
+        self.assertEqual(len(queued), len(reference))
+        self.assertEqual(first_difference(queued, reference), len(reference),
+                         "the sound parts from `ahx render --track 1`")
+        self.assertGreater(page.sound()[1], 200, "Web Audio has not played what was queued")
+        self.assertEqual(page.errors(), [])
+
+    def test_zones_and_arrow_keys_change_tracks_and_pause_holds_the_sound(self):
+        page = self.open()
+        page.wait_for_sound(1, 10)
+        page.click(NEXT)
+        page.wait_for_sound(2, 10)
+        self.assertEqual(page.evaluate("Module.shell.sound.path"), "worklet")
+
+        page.click(PAUSE)
+        time.sleep(0.3)
+        paused_at = page.sound()
+        time.sleep(1.5)
+        self.assertEqual(page.sound(), paused_at, "sound went on while paused")
+        page.click(RESUME)
+        wait_for(lambda: page.sound()[1] >= paused_at[1] + 20, 10, "the sound to go on")
+
+        for step in ("ArrowDown", "ArrowUp", "ArrowUp"):
+            page.key(step)
+            page.wait_for_sound(page.evaluate("Module.shell.sound.segments.length"), 5)
+        page.click(PREVIOUS)
+        page.wait_for_sound(6, 5)
+        # The new title's flight takes about two seconds.
+        time.sleep(2.5)
+        shot = page.shot("tenth_track")
+        self.assertGreater(bright_pixels(shot, FLOWN_TITLE), 100, "no title flown out")
+        self.assertEqual(page.evaluate("Module.shell.sound.segments.length"), 6)
+        self.assert_sequence([1, 2, 3, 2, 1, 10])
+        self.assertEqual(page.errors(), [])
+
+    def test_scene_shows_the_skin_the_titles_and_the_ring(self):
+        page = self.open()
+        page.browser.move(page.left + PLAIN_SKIN[0], page.top + PLAIN_SKIN[1])
+        page.browser.move(page.left + PLAIN_SKIN[0] + 1, page.top + PLAIN_SKIN[1])
+        time.sleep(2.5)
+        first = page.shot("first_tune")
+        skin = Image.open(os.path.join(ROOT, "resources", "art", "skin.tga")).convert("RGBA")
+
+        # The skin exactly where it is opaque, apart from what is drawn over it.
+        wrong = [(x, y) for y in range(WINDOW) for x in range(WINDOW)
+                 if skin.getpixel((x, y))[3] == 255 and not inside((x, y), CUBE_CORNER)
+                 and not inside((x, y), CORNER_IMAGE)
+                 and first.getpixel((x, y)) != skin.getpixel((x, y))[:3]]
+        self.assertEqual(wrong[:10], [], "%d opaque skin pixels are not the skin" % len(wrong))
+        # The titles behind the screen: the selected one has flown out of the list.
+        self.assertEqual(bright_pixels(first, FIRST_TITLE_ROW), 0, "the selected title is still in the list")
+        self.assertGreater(bright_pixels(first, FLOWN_TITLE), 100, "no flown-out title")
+
+        page.key("ArrowDown")
+        time.sleep(2.5)
+        second = page.shot("second_tune")
+        self.assertGreater(bright_pixels(second, FIRST_TITLE_ROW), 30, "the first title is not back in the list")
+        self.assertGreater(bright_pixels(second, FLOWN_TITLE), 100, "the second title has not flown out")
+
+        time.sleep(0.3)
+        later = page.shot("second_tune_later")
+        changed = sum(1 for y in range(CUBE_CORNER[1], CUBE_CORNER[3]) for x in range(CUBE_CORNER[0], CUBE_CORNER[2])
+                      if second.getpixel((x, y)) != later.getpixel((x, y)))
+        self.assertGreater(changed, 200, "the cube's corner does not change")
+
+        # The cube's two passes of noise at the brightness the Windows program
+        # gives them (its cube averages 109 to 113 of 255): a wrong texture
+        # environment washes it out, missing noise darkens it.
+        for image in (first, second, later):
+            cube = [p for p in image.crop(CUBE_CORNER).getdata() if max(p) > 60 and not red(p)]
+            self.assertGreater(len(cube), 800, "the cube is missing")
+            mean = sum(sum(p) for p in cube) / (3 * len(cube))
+            self.assertTrue(100 < mean < 118, "the cube's pixels average %.0f" % mean)
+
+        # The ring's red characters lie in the cube's corner and nowhere else.
+        for image in (first, second, later):
+            ring = [(x, y) for y in range(WINDOW) for x in range(WINDOW) if red(image.getpixel((x, y)))]
+            outside = [p for p in ring if not inside(p, CUBE_CORNER) and not red(skin.getpixel(p))]
+            self.assertGreater(sum(1 for p in ring if inside(p, CUBE_CORNER)), 20, "no ring in the corner")
+            self.assertEqual(outside[:10], [], "red outside the cube's corner")
+        self.assertEqual(page.errors(), [])
+
+    def test_twenty_seconds_and_twenty_track_changes_without_an_error(self):
+        page = self.open()
+        page.wait_for_sound(1, 5)
+        tracks = [1]
+        begun = time.monotonic()
+        for change in range(20):
+            if change % 4 == 0:
+                page.click(NEXT)
+                tracks.append(tracks[-1] % 10 + 1)
+            elif change % 4 == 1:
+                page.click(PREVIOUS)
+                tracks.append((tracks[-1] - 2) % 10 + 1)
+            elif change % 4 == 2:
+                page.key("ArrowUp")
+                tracks.append((tracks[-1] - 2) % 10 + 1)
+            else:
+                page.key("ArrowDown")
+                tracks.append(tracks[-1] % 10 + 1)
+            time.sleep(max(0.0, begun + (change + 1) - time.monotonic()))
+        time.sleep(max(0.0, begun + 20 - time.monotonic()))
+        page.wait_for_sound(21, 5)
+        self.assertEqual(page.evaluate("Module._veltrane_frames_drawn()") > 100, True, "frames stopped")
+        self.assertEqual(page.errors(), [])
+        self.assert_sequence(tracks)
+
+    def test_escape_and_the_close_zone_end_the_page(self):
+        for ending in ("Escape", CLOSE):
+            page = self.open()
+            page.wait_for_sound(1, 2)
+            if ending == "Escape":
+                page.key("Escape")
+            else:
+                page.click(CLOSE)
+            wait_for(lambda: page.evaluate("Module.shell.ended"), 5, "the page to end")
+            frames = page.evaluate("Module._veltrane_frames_drawn()")
+            time.sleep(0.5)
+            self.assertEqual(page.evaluate("Module._veltrane_frames_drawn()"), frames, "frames go on")
+            self.assertEqual(page.evaluate("[document.getElementById('canvas').hidden, document.getElementById('ended').hidden, "
+                                           "Module.shell.sound.context.state]"), [True, False, "closed"])
+            self.assertEqual(page.errors(), [])
+            page.close()
+            self.page = None
+
+    def test_first_click_starts_the_sound_where_the_browser_waits_for_one(self):
+        page = self.open(autoplay=False)
+        state = page.evaluate("Module.shell.sound.context.state")
+        if state == "running":
+            self.skipTest("this Chromium starts sound without a gesture")
+        self.assertFalse(page.evaluate("document.getElementById('hint').hidden"), "no hint before the sound")
+        page.browser.screenshot(os.path.join(self.out, "waiting_for_a_click.png"))
+        # The first click, on the next zone, only starts the sound: track 1.
+        page.click(NEXT)
+        wait_for(lambda: page.evaluate("Module.shell.sound.context.state") == "running", 10, "the sound to start")
+        page.wait_for_sound(1, 5)
+        self.assertTrue(page.evaluate("document.getElementById('hint').hidden"))
+        page.click(NEXT)
+        page.wait_for_sound(2, 5)
+        self.assert_sequence([1, 2])
+        self.assertEqual(page.errors(), [])
+        page.close()
+
+        # Escape is no gesture to the browser: before the sound it still quits.
+        page = self.page = self.open(autoplay=False)
+        page.key("Escape")
+        wait_for(lambda: page.evaluate("Module.shell.ended"), 5, "the page to end")
+        self.assertEqual(page.errors(), [])
+
+    def test_script_processor_plays_the_same_blocks(self):
+        page = self.open(query="?record&scriptprocessor")
+        page.wait_for_sound(1, 50)
+        self.assertEqual(page.evaluate("Module.shell.sound.path"), "script processor")
+        queued = page.segments()[0]
+        reference = render_track(1, len(queued) / SAMPLE_RATE + 1)
+        self.assertEqual(first_difference(queued, reference), len(queued))
+        self.assertEqual(page.errors(), [])
+
+
+def main():
+    global ARGS, SERVER
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--page", required=True)
+    parser.add_argument("--ahx", required=True)
+    parser.add_argument("--sequence", required=True)
+    parser.add_argument("--out", required=True)
+    ARGS, rest = parser.parse_known_args()
+    missing = [p for p in (CHROMIUM, ARGS.ahx, ARGS.sequence, os.path.join(ARGS.page, "index.html"))
+               if not os.path.exists(p)]
+    if missing:
+        print("skipped: missing %s" % ", ".join(missing))
+        return 77
+    os.makedirs(ARGS.out, exist_ok=True)
+    with PageServer(os.path.abspath(ARGS.page)) as server:
+        SERVER = server
+        program = unittest.main(argv=[sys.argv[0]] + rest, exit=False, verbosity=2)
+    return 0 if program.result.wasSuccessful() else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())

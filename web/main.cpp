@@ -1,0 +1,171 @@
+// veltrane::music in a web page: the Windows program's start-up order and
+// frame loop, with the page as its window, the browser's events as its
+// messages and Web Audio as its sound device.
+#include <emscripten/emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "ahx/player.h"
+#include "ahx/wave_tables.h"
+#include "app/input.h"
+#include "app/queued_track_output.h"
+#include "app/shared_state.h"
+#include "app/skin_outline.h"
+#include "app/track_control.h"
+#include "app/track_list.h"
+#include "audio/queued_block_output.h"
+#include "render/frame_renderer.h"
+#include "render/gl11_webgl.h"
+#include "resources/program_resources.h"
+#include "web/web_sound_sink.h"
+
+// The page's side of the window (web/shell.js).
+// clang-format off
+EM_JS(void, shapeWindow, (const char* path), { Module.shell.shape(UTF8ToString(path)); });
+EM_JS(void, showWindow, (), { Module.shell.show(); });
+EM_JS(void, noteFirstFrame, (), { Module.shell.firstFrameDrawn = performance.now(); });
+EM_JS(void, useIcon, (const uint8_t* bytes, int size), {
+    var icon = new Blob([HEAPU8.slice(bytes, bytes + size)], {type: "image/x-icon"});
+    document.getElementById("icon").href = URL.createObjectURL(icon);
+});
+EM_JS(void, showSetupError, (const char* text), { Module.shell.fail(UTF8ToString(text)); });
+// clang-format on
+
+namespace {
+
+constexpr int32_t kWindowSize = 256;
+// Resource "SKINREGION" of the program: the outline as a region-data block.
+constexpr int32_t kSkinRegionId = 111;
+// Resource "ICON": the program's icon, the page's too.
+constexpr int32_t kIconId = 135;
+
+// Made in this order, as on Windows: the waveform bank, the player, the output.
+ahx::WaveTables sharedWaveTables;
+ahx::Player mainPlayer;
+web::WebSoundSink soundSink;
+audio::QueuedBlockOutput soundOutput{soundSink};
+app::QueuedTrackOutput trackOutput{soundOutput};
+
+// The timer in milliseconds, wrapping at 2^32 like timeGetTime.
+uint32_t timerMs() {
+    return uint32_t(std::fmod(emscripten_get_now(), 4294967296.0));
+}
+
+// For the page's measurements: frames drawn, and the time spent rendering
+// and queueing sound on the page's thread.
+int32_t framesDrawn = 0;
+double soundMs = 0.0;
+
+void pumpSound() {
+    const double begun = emscripten_get_now();
+    soundOutput.pump();
+    soundMs += emscripten_get_now() - begun;
+}
+
+void frame() {
+    app::beginFrame(timerMs());
+    pumpSound();
+    render::renderFrame();
+    if (framesDrawn++ == 0) noteFirstFrame();
+}
+
+bool createContext() {
+    EmscriptenWebGLContextAttributes attributes;
+    emscripten_webgl_init_context_attributes(&attributes);
+    // Like the Windows pixel format: no alpha, a depth buffer, no stencil.
+    attributes.alpha = EM_FALSE;
+    attributes.depth = EM_TRUE;
+    attributes.stencil = EM_FALSE;
+    attributes.antialias = EM_FALSE;
+    attributes.majorVersion = 1;
+    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_create_context("#canvas", &attributes);
+    if (context <= 0) return false;
+    return emscripten_webgl_make_context_current(context) == EMSCRIPTEN_RESULT_SUCCESS &&
+           render::attachGl11();
+}
+
+bool shapeToOutline() {
+    const resources::ResourceData outline = resources::findProgramResource("SKINREGION", kSkinRegionId);
+    std::vector<app::OutlineRect> rects;
+    if (!app::readOutline(outline.bytes, outline.size, rects) || rects.empty()) return false;
+    shapeWindow(app::outlinePath(rects).c_str());
+    return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+// The page's events, as the window procedure gets them on Windows. Each
+// answers 1 when the user asked to quit; the page then calls veltrane_quit.
+EMSCRIPTEN_KEEPALIVE void veltrane_mouse_moved(int x, int y) {
+    app::mouseMoved(x, y);
+}
+
+EMSCRIPTEN_KEEPALIVE int veltrane_left_button_down(int x, int y) {
+    return app::leftButtonDown(x, y) ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int veltrane_key_down(int virtualKey) {
+    return app::keyDown(uint32_t(virtualKey)) ? 1 : 0;
+}
+
+// The sink has played a block: room for the next, even while the page is
+// hidden and draws no frames.
+EMSCRIPTEN_KEEPALIVE void veltrane_sound_wants_blocks() {
+    pumpSound();
+}
+
+EMSCRIPTEN_KEEPALIVE int veltrane_frames_drawn() {
+    return framesDrawn;
+}
+
+EMSCRIPTEN_KEEPALIVE double veltrane_sound_ms() {
+    return soundMs;
+}
+
+// The end of the frame loop and the teardown in order.
+EMSCRIPTEN_KEEPALIVE void veltrane_quit() {
+    app::quitRequested = true;
+    emscripten_cancel_main_loop();
+    soundOutput.stop();
+    soundOutput.stopThread();
+    soundOutput.release();
+}
+
+}  // extern "C"
+
+int main() {
+    const resources::ResourceData icon = resources::findProgramResource("ICON", kIconId);
+    if (icon.bytes != nullptr) useIcon(icon.bytes, int(icon.size));
+    app::playback = app::Playback{&mainPlayer, &sharedWaveTables, &trackOutput, app::findSongResource};
+
+    app::windowWidth = kWindowSize;
+    app::windowHeight = kWindowSize;
+    if (!createContext()) {
+        showSetupError("Can't Create A GL Rendering Context.");
+        return 1;
+    }
+    render::initScene();
+
+    if (!shapeToOutline()) {
+        showSetupError("Unable to retrieve the skin.");
+        return 1;
+    }
+
+    // The tune is queued before the window appears; it is heard as soon as
+    // the browser lets the page make sound.
+    app::currentTrack = 0;
+    app::startTrack(app::trackResourceIds[0]);
+    pumpSound();
+    showWindow();
+
+    app::quitRequested = false;
+    // The first frame lasts no time at all.
+    app::nowMs = timerMs();
+    emscripten_set_main_loop(frame, 0, 0);
+    return 0;
+}

@@ -7,7 +7,7 @@
 #include "app/skin_window.h"
 #include "app/track_control.h"
 #include "app/track_list.h"
-#include "app/wave_out_track_output.h"
+#include "app/device_track_output.h"
 #include "render/frame_renderer.h"
 
 namespace app {
@@ -25,7 +25,7 @@ namespace {
 
 constexpr int32_t kWindowSize = 256;
 
-WaveOutTrackOutput deviceOutput{outputDevice};
+DeviceTrackOutput<audio::WaveOutDevice> deviceOutput{outputDevice};
 
 // Every pending message, the quit message included; input therefore changes
 // the shared state between frames, never during one.

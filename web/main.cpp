@@ -11,7 +11,7 @@
 #include "ahx/player.h"
 #include "ahx/wave_tables.h"
 #include "app/input.h"
-#include "app/queued_track_output.h"
+#include "app/device_track_output.h"
 #include "app/shared_state.h"
 #include "app/skin_outline.h"
 #include "app/track_control.h"
@@ -47,7 +47,7 @@ ahx::WaveTables sharedWaveTables;
 ahx::Player mainPlayer;
 web::WebSoundSink soundSink;
 audio::QueuedBlockOutput soundOutput{soundSink};
-app::QueuedTrackOutput trackOutput{soundOutput};
+app::DeviceTrackOutput<audio::QueuedBlockOutput> trackOutput{soundOutput};
 
 // The timer in milliseconds, wrapping at 2^32 like timeGetTime.
 uint32_t timerMs() {

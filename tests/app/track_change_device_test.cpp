@@ -13,7 +13,8 @@
 
 #include "app/shared_state.h"
 #include "app/track_control.h"
-#include "app/wave_out_track_output.h"
+#include "app/device_track_output.h"
+#include "audio/wave_out_device.h"
 #include "platform/test_hooks.h"
 
 namespace app::test {
@@ -49,7 +50,7 @@ TEST(TrackChangeOnTheDevice, QuickChangesLeaveOneThreadAndOneOpenDevice) {
     auto tables = std::make_unique<ahx::WaveTables>();
     auto player = std::make_unique<ahx::Player>();
     auto device = std::make_unique<audio::WaveOutDevice>();
-    WaveOutTrackOutput output(*device);
+    DeviceTrackOutput<audio::WaveOutDevice> output(*device);
     playback = Playback{player.get(), tables.get(), &output, findSongResource, trackResourceIds};
 
     currentTrack = 0;

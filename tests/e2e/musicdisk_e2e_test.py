@@ -15,16 +15,15 @@ import argparse
 import os
 import subprocess
 import sys
-import tempfile
 import time
 import unittest
-import wave
 
 import numpy
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
-from wine_musicdisk import (SAMPLE_RATE, Musicdisk, Timeout, VirtualDisplay,  # noqa: E402
-                            wait_for, write_wav)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import reference_sound  # noqa: E402
+from wine_musicdisk import SAMPLE_RATE, Musicdisk, VirtualDisplay, wait_for  # noqa: E402
 
 ARGS = None
 DISPLAY = None
@@ -86,22 +85,15 @@ def tearDownModule():
 
 
 def render_track(track, seconds):
-    """What `ahx render --track N` gives, as 16-bit samples."""
-    with tempfile.TemporaryDirectory() as scratch:
-        path = os.path.join(scratch, "track.wav")
-        subprocess.run([ARGS.ahx, "render", "--track", str(track), "--seconds", str(seconds), "-o", path],
-                       check=True, stdout=subprocess.DEVNULL)
-        with wave.open(path) as w:
-            return numpy.frombuffer(w.readframes(w.getnframes()), dtype="<i2")
+    return reference_sound.render_track(ARGS.ahx, track, seconds)
 
 
 def render_sequence(steps):
-    """The last track of a series of track changes, rendered with the state the
-    earlier ones leave: steps are (track, blocks)."""
-    with tempfile.TemporaryDirectory() as scratch:
-        path = os.path.join(scratch, "sequence.raw")
-        subprocess.run([ARGS.sequence, path] + ["%d:%d" % step for step in steps], check=True)
-        return numpy.fromfile(path, dtype="<i2")
+    return reference_sound.render_sequence(ARGS.sequence, steps)
+
+
+def first_difference(played, reference):
+    return reference_sound.first_difference(played, reference, silence_inserted=True)
 
 
 def without_closing_silence(samples):
@@ -109,37 +101,6 @@ def without_closing_silence(samples):
     the stream with a period of zeros when the device stops or closes."""
     nonzero = numpy.nonzero(samples)[0]
     return samples[:int(nonzero[-1]) + 1] if len(nonzero) else samples[:0]
-
-
-def first_difference(played, reference):
-    """Where `played` first parts from `reference`, or len(played) when it
-    never does. The sink here takes samples faster than real time, and when
-    the program falls behind it under load, Wine's sound driver fills the
-    gap with silence: a run of zeros inserted into the stream, after which
-    the stream goes on unchanged. Such runs are skipped; any other
-    difference counts."""
-    i = j = 0
-    while i < len(played):
-        n = min(len(played) - i, len(reference) - j)
-        if n <= 0:
-            return i
-        differ = numpy.nonzero(played[i:i + n] != reference[j:j + n])[0]
-        if not len(differ):
-            i += n
-            j += n
-            continue
-        at = i + int(differ[0])
-        j += int(differ[0])
-        if played[at] != 0:
-            return at
-        # The inserted zeros, less those the reference has itself.
-        zeros = int(numpy.argmax(played[at:] != 0)) if numpy.any(played[at:] != 0) else len(played) - at
-        own = int(numpy.argmax(reference[j:] != 0)) if numpy.any(reference[j:] != 0) else len(reference) - j
-        if own >= zeros:
-            return at
-        i = at + zeros
-        j += own
-    return len(played)
 
 
 def explain_sequence(segments, tracks, test):

@@ -15,18 +15,17 @@ Chromium or the native tools it compares against are missing.
 import argparse
 import base64
 import os
-import subprocess
 import sys
-import tempfile
 import time
 import unittest
-import wave
 
 import numpy
 from PIL import Image
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+import reference_sound  # noqa: E402
 from web_musicdisk import CHROMIUM, Chromium, PageServer, wait_for  # noqa: E402
 
 ARGS = None
@@ -66,28 +65,14 @@ def bright_pixels(image, box, level=150):
 
 
 def render_track(track, seconds):
-    """What `ahx render --track N` gives, as 16-bit samples."""
-    with tempfile.TemporaryDirectory() as scratch:
-        path = os.path.join(scratch, "track.wav")
-        subprocess.run([ARGS.ahx, "render", "--track", str(track), "--seconds", str(seconds), "-o", path],
-                       check=True, stdout=subprocess.DEVNULL)
-        with wave.open(path) as w:
-            return numpy.frombuffer(w.readframes(w.getnframes()), dtype="<i2")
+    return reference_sound.render_track(ARGS.ahx, track, seconds)
 
 
 def render_sequence(steps):
-    """The last track of a series of track changes, rendered with the state the
-    earlier ones leave: steps are (track, blocks)."""
-    with tempfile.TemporaryDirectory() as scratch:
-        path = os.path.join(scratch, "sequence.raw")
-        subprocess.run([ARGS.sequence, path] + ["%d:%d" % step for step in steps], check=True)
-        return numpy.fromfile(path, dtype="<i2")
+    return reference_sound.render_sequence(ARGS.sequence, steps)
 
 
-def first_difference(a, b):
-    n = min(len(a), len(b))
-    differ = numpy.nonzero(a[:n] != b[:n])[0]
-    return int(differ[0]) if len(differ) else n
+first_difference = reference_sound.first_difference
 
 
 class Page:

@@ -27,23 +27,9 @@ import tempfile
 import threading
 import time
 
+from waiting import Timeout, wait_for
+
 CHROMIUM = "/usr/bin/chromium"
-
-
-class Timeout(Exception):
-    pass
-
-
-def wait_for(condition, seconds, what, poll=0.05):
-    """Polls `condition` until it answers something true, and answers that."""
-    deadline = time.monotonic() + seconds
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Timeout("timed out after %.0f s waiting for %s" % (seconds, what))
-        time.sleep(poll)
 
 
 class QuietHandler(http.server.SimpleHTTPRequestHandler):

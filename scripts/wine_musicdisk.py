@@ -25,27 +25,13 @@ import sys
 import time
 import wave
 
+from waiting import Timeout, wait_for
+
 WINDOW_TITLE = "veltrane::music"
 # The name the program gives its playback thread.
 PLAYBACK_THREAD_NAME = "veltrane audio"
 SAMPLE_RATE = 44100
 BYTES_PER_SAMPLE = 2
-
-
-class Timeout(Exception):
-    pass
-
-
-def wait_for(condition, timeout, what, interval=0.02):
-    """Polls until condition() is true; raises Timeout after `timeout` seconds."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise Timeout("waited %.0f s for %s" % (timeout, what))
-        time.sleep(interval)
 
 
 def wine_command():

@@ -1,0 +1,21 @@
+"""Waiting for a condition, the way every test and script here waits: poll
+it, with a generous limit, instead of sleeping a fixed time."""
+
+import time
+
+
+class Timeout(Exception):
+    pass
+
+
+def wait_for(condition, timeout, what, interval=0.02):
+    """Polls condition() until it answers something true, and answers that;
+    raises Timeout after `timeout` seconds."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise Timeout("waited %.0f s for %s" % (timeout, what))
+        time.sleep(interval)

@@ -2,64 +2,20 @@
 // allocator with one that counts, and renders a long stretch of busy songs.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <vector>
 
 #include "ahx/player.h"
 #include "audio/channel_mix.h"
 #include "audio/memory_output.h"
+#include "support/counting_allocator.h"
 #include "support/synthetic_songs.h"
 
 namespace {
 
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
-
-void* allocate(std::size_t size) {
-    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-    throw std::bad_alloc();
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-    return allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-
-namespace {
-
 TEST(MixerAllocation, CountingSeesAllocations) {
-    allocations = 0;
-    counting = true;
-    auto probe = std::make_unique<std::vector<int>>(10);
-    counting = false;
-    EXPECT_GE(allocations.load(), 1);
+    std::unique_ptr<std::vector<int>> probe;
+    EXPECT_GE(test_support::allocationsDuring([&] { probe = std::make_unique<std::vector<int>>(10); }), 1);
 }
 
 TEST(MixerAllocation, RenderingAllocatesNothing) {
@@ -75,22 +31,21 @@ TEST(MixerAllocation, RenderingAllocatesNothing) {
         out.setOption(1, multiplier == 4 ? 1 : 0);
         std::vector<int16_t> pcm(4000);
 
-        allocations = 0;
-        counting = true;
         // Two minutes of sound: the song's end, its restart and every
         // instrument are passed through many times.
-        for (int block = 0; block < 3000; ++block) {
-            if (block % 2 == 0) {
-                out.renderBlock();
-            } else {
-                out.renderPcm16(pcm.data(), int64_t(pcm.size()));
+        long allocations = test_support::allocationsDuring([&] {
+            for (int block = 0; block < 3000; ++block) {
+                if (block % 2 == 0) {
+                    out.renderBlock();
+                } else {
+                    out.renderPcm16(pcm.data(), int64_t(pcm.size()));
+                }
+                player->tick();
+                int32_t* cursor = out.mixBuffer;
+                out.mixVoices(441, &cursor);
             }
-            player->tick();
-            int32_t* cursor = out.mixBuffer;
-            out.mixVoices(441, &cursor);
-        }
-        counting = false;
-        EXPECT_EQ(allocations.load(), 0) << "multiplier " << multiplier;
+        });
+        EXPECT_EQ(allocations, 0) << "multiplier " << multiplier;
     }
 }
 
@@ -111,16 +66,15 @@ TEST(MixerAllocation, TheToolsStereoAndStemMixAllocatesNothing) {
     int32_t* targets[audio::kVoices] = {&voices[0], &voices[4096], &voices[8192], &voices[12288]};
     std::vector<int16_t> out(2 * 4096);
 
-    allocations = 0;
-    counting = true;
     // Two minutes, the second half fading, in pieces that cut ticks apart.
-    for (int64_t at = 0; at < 120 * 44100; at += 4001) {
-        renderer->render(targets, 4001);
-        mix.mix(targets, 4001, at, out.data());
-        mix.stem(2, targets[2], 4001, at, out.data());
-    }
-    counting = false;
-    EXPECT_EQ(allocations.load(), 0);
+    long allocations = test_support::allocationsDuring([&] {
+        for (int64_t at = 0; at < 120 * 44100; at += 4001) {
+            renderer->render(targets, 4001);
+            mix.mix(targets, 4001, at, out.data());
+            mix.stem(2, targets[2], 4001, at, out.data());
+        }
+    });
+    EXPECT_EQ(allocations, 0);
 }
 
 }  // namespace

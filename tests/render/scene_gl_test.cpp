@@ -9,7 +9,7 @@
 
 #include "app/gl_window.h"
 #include "app/shared_state.h"
-#include "counting_allocator.h"
+#include "support/counting_allocator.h"
 #include "render/crossfade_upload.h"
 #include "render/frame_renderer.h"
 #include "render/gl_api.h"
@@ -298,10 +298,10 @@ TEST_F(SceneGL, FrameLeavesTheStateTheNextFrameStartsFrom) {
 std::vector<int>* probe = nullptr;
 
 TEST_F(SceneGL, FrameAllocatesNothing) {
-    EXPECT_EQ(render::test::allocationsDuring([] { probe = new std::vector<int>(10); }), 2) << "the counter counts";
+    EXPECT_EQ(test_support::allocationsDuring([] { probe = new std::vector<int>(10); }), 2) << "the counter counts";
     delete probe;
     app::frameSeconds = 0.7f;  // long enough for the noise to renew
-    EXPECT_EQ(render::test::allocationsDuring([] {
+    EXPECT_EQ(test_support::allocationsDuring([] {
                   for (int i = 0; i < 20; ++i) render::renderFrame();
               }),
               0);

@@ -4,9 +4,9 @@
 
 #include <functional>
 
-namespace render::test {
+namespace test_support {
 
-// How many allocations `work` made through operator new.
+// How many allocations `work` made through operator new, in any thread.
 long allocationsDuring(const std::function<void()>& work);
 
-}  // namespace render::test
+}  // namespace test_support

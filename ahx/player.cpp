@@ -62,36 +62,35 @@ void Player::bindWaveTables(const WaveTables* tables) {
     noisePointer = unfiltered + kNoiseWaveOffset;
 }
 
+void Player::resetPlayState() {
+    stepWait = 0;
+    breakPending = 0;
+    jumpPosition = 0;
+    jumpStep = 0;
+    stepIndex = 0;
+    for (Voice& voice : voices) voice.resetVoice();
+}
+
 int Player::loadSong(const uint8_t* data, int32_t size) {
     // The voices point into the song's instruments and playlists, which the
     // load is about to free; the position and tempo belong to the old song.
     // Until a subsong starts, ticks read the new song's first step at tempo
     // 0 and master volume 0: nothing is heard and nothing old is read.
-    for (Voice& voice : voices) voice.resetVoice();
-    stepWait = 0;
+    resetPlayState();
     newPosition = 0;
-    breakPending = 0;
     masterVolume = 0;
     tempo = 0;
     position = 0;
-    jumpPosition = 0;
-    stepIndex = 0;
-    jumpStep = 0;
     return ahx::loadSong(song, data, size);
 }
 
 int Player::startSubsong(int32_t n) {
     if (n < 0 || n > song.subsongCount || size_t(n) > song.subsongs.size()) return 0;
     storePosition(n == 0 ? 0 : song.subsongs[size_t(n) - 1]);
-    jumpPosition = 0;
-    breakPending = 0;
+    resetPlayState();
     masterVolume = 64;
-    jumpStep = 0;
-    stepIndex = 0;
     tempo = 6;
-    stepWait = 0;
     newPosition = 1;
-    for (Voice& voice : voices) voice.resetVoice();
     return 1;
 }
 

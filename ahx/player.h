@@ -165,6 +165,9 @@ private:
     // The one way `position` changes: the end of the list continues at the
     // restart position, and anything still outside the list starts over at 0.
     void storePosition(int32_t newValue);
+    // What every new start of play clears: the step timing, pending breaks
+    // and jumps, and the four voices.
+    void resetPlayState();
 
     WaveTables* ownedTables_ = nullptr;
 };

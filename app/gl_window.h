@@ -3,12 +3,6 @@
 // The program's one window: a hidden borderless popup, centred on the
 // screen, with a double-buffered OpenGL context current on this thread.
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <cstdint>

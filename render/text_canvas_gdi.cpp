@@ -2,12 +2,6 @@
 // DIB section, whose pixels are read directly.
 #include "render/text_canvas.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 
 #include <cstddef>

@@ -15,7 +15,9 @@ constexpr UINT kBlockMemoryFlags = GMEM_MOVEABLE | GMEM_SHARE;
 // How long release waits for the device to give back blocks after its reset: a
 // driver that never does must not hang the caller.
 constexpr DWORD kReleaseWaitMilliseconds = 2000;
-constexpr DWORD kReleasePollMilliseconds = 20;
+// Short: a reset gives the blocks back within a few milliseconds, and every
+// track change waits here.
+constexpr DWORD kReleasePollMilliseconds = 2;
 
 std::atomic<int32_t> playbackThreads{0};
 
@@ -38,12 +40,20 @@ bool unlockAndFree(HGLOBAL handle) {
 
 }  // namespace
 
-WaveOutDevice::WaveOutDevice() = default;
+WaveOutDevice::WaveOutDevice() : wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
 
 WaveOutDevice::~WaveOutDevice() {
     // A thread left running would poll a released device.
     stopThread();
     release();
+    if (wake_ != nullptr) CloseHandle(wake_);
+}
+
+void WaveOutDevice::waitForNextPoll() {
+    const auto poll = DWORD(pollMilliseconds());
+    // Without its event the thread still keeps its cadence; a stop then
+    // waits out the rest of one poll.
+    if (wake_ == nullptr || WaitForSingleObject(wake_, poll) == WAIT_FAILED) Sleep(poll);
 }
 
 int32_t WaveOutDevice::livePlaybackThreads() {
@@ -139,7 +149,7 @@ void WaveOutDevice::playbackThread(void* param) {
         device->refilling.store(1);
         if (device->playing.load() != 0) device->refill();
         device->refilling.store(0);
-        Sleep(DWORD(device->pollMilliseconds()));
+        device->waitForNextPoll();
     }
     playbackThreads.fetch_sub(1);
     // The answer stopThread waits for; the device is not touched after it.
@@ -159,8 +169,10 @@ int WaveOutDevice::stopThread() {
     // With no thread there is nobody to clear the request.
     if (threadRunning_ == 0) return 1;
     stopRequest.store(1);
-    auto wait = DWORD(std::max(1, framesPerBlock * 20 / 2));
-    while (stopRequest.load() != 0) Sleep(wait);
+    // The thread wakes at once instead of finishing its poll, so a track
+    // change waits for no more than the pass in progress.
+    if (wake_ != nullptr) SetEvent(wake_);
+    while (stopRequest.load() != 0) Sleep(1);
     threadRunning_ = 0;
     return 1;
 }

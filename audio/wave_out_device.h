@@ -1,6 +1,8 @@
 // The streaming output: a ring of PCM blocks on the waveOut device, kept full
 // by a playback thread that polls each block's done flag once per block
-// length and renders the freed blocks from the player.
+// length and renders the freed blocks from the player. The thread waits
+// between polls on an event, so that stopping it takes no longer than the
+// pass in progress.
 #pragma once
 
 #include <atomic>
@@ -104,12 +106,16 @@ private:
     // Gives back the first `taken` blocks' memory and everything else open took.
     void unwindOpen(int32_t taken);
     int32_t pollMilliseconds() const;
+    // One poll's time, or less when stopThread wakes the thread.
+    void waitForNextPoll();
 
     // Set from a successful startThread until stopThread has seen the thread end.
     int32_t threadRunning_ = 0;
     // Refused blocks since the last one the device took; only refill touches it.
     int32_t refusedInARow_ = 0;
     std::atomic<MMRESULT> lastRefusal_{MMSYSERR_NOERROR};
+    // Set by stopThread to end the playback thread's wait between polls.
+    HANDLE wake_ = nullptr;
 };
 
 }  // namespace audio

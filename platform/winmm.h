@@ -1,6 +1,6 @@
 // The few Windows calls the sound output makes: waveOut streaming, moveable
-// global memory, thread start, thread priority and Sleep. On Windows this is
-// the system's own headers; on Linux the `platform` layer supplies the same
+// global memory, thread start, thread priority, Sleep and events. On Windows
+// this is the system's own headers; on Linux the `platform` layer supplies the same
 // names and signatures, made visible at global scope as <windows.h> would.
 //
 // Linux behaviour worth knowing:
@@ -108,6 +108,13 @@ inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 inline constexpr DWORD ERROR_NOT_LOCKED = 158;
 inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
 
+inline constexpr BOOL FALSE = 0;
+inline constexpr BOOL TRUE = 1;
+inline constexpr DWORD INFINITE = 0xFFFFFFFF;
+inline constexpr DWORD WAIT_OBJECT_0 = 0;
+inline constexpr DWORD WAIT_TIMEOUT = 258;
+inline constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+
 inline constexpr int THREAD_PRIORITY_NORMAL = 0;
 inline constexpr int THREAD_PRIORITY_ABOVE_NORMAL = 1;
 inline constexpr int THREAD_PRIORITY_HIGHEST = 2;
@@ -138,6 +145,14 @@ uintptr_t _beginthread(void (*start)(void*), unsigned stackSize, void* arglist);
 HANDLE GetCurrentThread();
 BOOL SetThreadPriority(HANDLE hThread, int nPriority);
 
+// Events: only unnamed auto-reset ones, with no security attributes. A wait
+// that ends signalled takes the signal.
+HANDLE CreateEventA(void* attributes, BOOL manualReset, BOOL initialState, const char* name);
+BOOL SetEvent(HANDLE hEvent);
+DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+// Closes an event.
+BOOL CloseHandle(HANDLE hObject);
+
 }  // namespace platform
 
 using platform::BOOL;
@@ -158,14 +173,20 @@ using platform::WAVEHDR;
 using platform::WORD;
 
 using platform::CALLBACK_NULL;
+using platform::FALSE;
 using platform::GMEM_MOVEABLE;
 using platform::GMEM_SHARE;
 using platform::GMEM_ZEROINIT;
+using platform::INFINITE;
 using platform::MMSYSERR_INVALHANDLE;
 using platform::MMSYSERR_NODRIVER;
 using platform::MMSYSERR_NOERROR;
 using platform::THREAD_PRIORITY_ABOVE_NORMAL;
 using platform::THREAD_PRIORITY_NORMAL;
+using platform::TRUE;
+using platform::WAIT_FAILED;
+using platform::WAIT_OBJECT_0;
+using platform::WAIT_TIMEOUT;
 using platform::WAVE_FORMAT_PCM;
 using platform::WAVE_MAPPER;
 using platform::WAVERR_STILLPLAYING;
@@ -175,15 +196,19 @@ using platform::WHDR_INQUEUE;
 using platform::WHDR_PREPARED;
 
 using platform::_beginthread;
+using platform::CloseHandle;
+using platform::CreateEventA;
 using platform::GetCurrentThread;
 using platform::GetLastError;
 using platform::GlobalAlloc;
 using platform::GlobalFree;
 using platform::GlobalLock;
 using platform::GlobalUnlock;
+using platform::SetEvent;
 using platform::SetLastError;
 using platform::SetThreadPriority;
 using platform::Sleep;
+using platform::WaitForSingleObject;
 using platform::waveOutClose;
 using platform::waveOutGetVolume;
 using platform::waveOutOpen;

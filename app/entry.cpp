@@ -28,10 +28,11 @@ constexpr int32_t kWindowSize = 256;
 DeviceTrackOutput<audio::WaveOutDevice> deviceOutput{outputDevice};
 
 // Every pending message, the quit message included; input therefore changes
-// the shared state between frames, never during one.
+// the shared state between frames, never during one. Once a quit is asked
+// for, what is still queued is left unread: nothing of it could be seen.
 void drainMessages() {
     MSG message;
-    while (PeekMessageA(&message, mainWindow, 0, 0, PM_REMOVE)) {
+    while (!quitRequested && PeekMessageA(&message, mainWindow, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) quitRequested = true;
         TranslateMessage(&message);
         DispatchMessageA(&message);
@@ -71,6 +72,9 @@ int runMusicdisk() {
         render::renderFrame();
         SwapBuffers(mainDC);
         drainMessages();
+        // However many changes the drain asked for, one restart plays the
+        // last; none when the program is ending.
+        if (!quitRequested) playSelectedTrack();
     }
 
     outputDevice.stop();

@@ -11,7 +11,8 @@ bool inside(int32_t v, int32_t lowExclusive, int32_t highExclusive) {
     return v > lowExclusive && v < highExclusive;
 }
 
-// A track change resets the title's flight after the change itself.
+// A track change resets the title's flight after the selection itself; the
+// shell plays the selected track once its message drain is over.
 void changeTrack(void (*step)()) {
     step();
     titleZoom = 0.0f;
@@ -46,7 +47,7 @@ bool leftButtonDown(int32_t x, int32_t y) {
     mouseMoved(x, y);
     switch (zoneAt(mouseX, mouseY)) {
         case Zone::previous:
-            changeTrack(previousTrack);
+            changeTrack(selectPreviousTrack);
             return false;
         case Zone::pause:
             playback.output->pause();
@@ -55,7 +56,7 @@ bool leftButtonDown(int32_t x, int32_t y) {
             playback.output->resume();
             return false;
         case Zone::next:
-            changeTrack(nextTrack);
+            changeTrack(selectNextTrack);
             return false;
         case Zone::close:
             return requestQuit();
@@ -70,10 +71,10 @@ bool keyDown(uint32_t virtualKey) {
         case kKeyEscape:
             return requestQuit();
         case kKeyUp:
-            changeTrack(previousTrack);
+            changeTrack(selectPreviousTrack);
             return false;
         case kKeyDown:
-            changeTrack(nextTrack);
+            changeTrack(selectNextTrack);
             return false;
         default:
             return false;

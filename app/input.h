@@ -24,7 +24,8 @@ inline constexpr uint32_t kKeyDown = 40;
 // A mouse move to (x, y): the previous position is kept for the renderer.
 void mouseMoved(int32_t x, int32_t y);
 // A left-button press at (x, y): recorded like a move, then the action of
-// the zone under it, if any.
+// the zone under it, if any. The track zones and keys select the track; the
+// shell plays it after its drain (playSelectedTrack).
 bool leftButtonDown(int32_t x, int32_t y);
 // A key press, repeats included: Up and Down change tracks, Escape quits.
 bool keyDown(uint32_t virtualKey);

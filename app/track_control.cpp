@@ -21,6 +21,9 @@ void changeToCurrentTrack() {
     startTrack(resourceId);
 }
 
+// A step was taken that playSelectedTrack has not played yet.
+bool trackChangePending = false;
+
 }  // namespace
 
 Playback playback;
@@ -42,15 +45,32 @@ int startTrack(int32_t resourceId) {
     return 0;
 }
 
-void nextTrack() {
+void selectNextTrack() {
     currentTrack = (currentTrack + 1) % trackCount;
+    trackChangePending = true;
+}
+
+void selectPreviousTrack() {
+    currentTrack -= 1;
+    if (currentTrack < 0) currentTrack = trackCount - 1;
+    trackChangePending = true;
+}
+
+bool playSelectedTrack() {
+    if (!trackChangePending) return false;
+    trackChangePending = false;
     changeToCurrentTrack();
+    return true;
+}
+
+void nextTrack() {
+    selectNextTrack();
+    playSelectedTrack();
 }
 
 void previousTrack() {
-    currentTrack -= 1;
-    if (currentTrack < 0) currentTrack = trackCount - 1;
-    changeToCurrentTrack();
+    selectPreviousTrack();
+    playSelectedTrack();
 }
 
 }  // namespace app

@@ -63,4 +63,17 @@ int startTrack(int32_t resourceId);
 void nextTrack();
 void previousTrack();
 
+// Input selects at once but plays later: a flood of presses would otherwise
+// restart the device once per press and hold the frame loop for seconds.
+// selectNextTrack and selectPreviousTrack move currentTrack only;
+// playSelectedTrack, which a shell calls once after each message drain
+// unless a quit was asked for in it, then plays the selected track from its
+// start if any step was taken since the last call. After N steps in one
+// drain the Nth track from where the list stood plays, and the tracks passed
+// over are never heard.
+void selectNextTrack();
+void selectPreviousTrack();
+// Answers whether a track change was played.
+bool playSelectedTrack();
+
 }  // namespace app

@@ -13,6 +13,7 @@
 #include "app/input.h"
 #include "app/device_track_output.h"
 #include "app/shared_state.h"
+#include "app/track_control.h"
 #include "app/skin_outline.h"
 #include "app/track_control.h"
 #include "app/track_list.h"
@@ -95,6 +96,12 @@ bool shapeToOutline() {
     return true;
 }
 
+// The page hands over one event at a time, so each is its own drain.
+int afterEvent(bool quit) {
+    if (!quit) app::playSelectedTrack();
+    return quit ? 1 : 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -106,11 +113,11 @@ EMSCRIPTEN_KEEPALIVE void veltrane_mouse_moved(int x, int y) {
 }
 
 EMSCRIPTEN_KEEPALIVE int veltrane_left_button_down(int x, int y) {
-    return app::leftButtonDown(x, y) ? 1 : 0;
+    return afterEvent(app::leftButtonDown(x, y));
 }
 
 EMSCRIPTEN_KEEPALIVE int veltrane_key_down(int virtualKey) {
-    return app::keyDown(uint32_t(virtualKey)) ? 1 : 0;
+    return afterEvent(app::keyDown(uint32_t(virtualKey)));
 }
 
 // The sink has played a block: room for the next, even while the page is

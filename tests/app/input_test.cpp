@@ -47,23 +47,31 @@ protected:
         quitRequested = false;
         mouseX = mouseY = prevMouseX = prevMouseY = 0;
     }
-    void TearDown() override { playback = Playback{}; }
+    void TearDown() override {
+        playSelectedTrack();
+        playback = Playback{};
+    }
 
     std::unique_ptr<ahx::Player> player;
     std::unique_ptr<ahx::WaveTables> tables;
     RecordingOutput output;
 };
 
-TEST_F(InputTest, TrackZonesChangeTheTrackThenRestartTheTitle) {
+TEST_F(InputTest, TrackZonesSelectTheTrackAndRestartTheTitleAndTheShellPlaysIt) {
     EXPECT_FALSE(leftButtonDown(190, 60));
     EXPECT_EQ(currentTrack, 1);
     EXPECT_EQ(titleZoom, 0.0f);
+    EXPECT_TRUE(output.takeCalls().empty()) << "the change waits for the end of the drain";
+    EXPECT_TRUE(playSelectedTrack());
     EXPECT_EQ(output.takeCalls().front(), "stop");
+    EXPECT_FALSE(playSelectedTrack());
+    EXPECT_TRUE(output.takeCalls().empty());
 
     titleZoom = 3.0f;
     EXPECT_FALSE(leftButtonDown(90, 60));
     EXPECT_EQ(currentTrack, 0);
     EXPECT_EQ(titleZoom, 0.0f);
+    EXPECT_TRUE(playSelectedTrack());
     EXPECT_FALSE(output.takeCalls().empty());
 }
 
@@ -97,7 +105,11 @@ TEST_F(InputTest, ArrowKeysStepTheListEveryRepeatAndOtherKeysDoNothing) {
     EXPECT_FALSE(keyDown(kKeyUp));
     EXPECT_FALSE(keyDown(kKeyUp));
     EXPECT_EQ(currentTrack, 9);
-    output.takeCalls();
+    // Fifteen presses in one drain restart the output once, on the last.
+    EXPECT_TRUE(output.takeCalls().empty());
+    EXPECT_TRUE(playSelectedTrack());
+    EXPECT_EQ(output.takeCalls(),
+              (Calls{"stop", "stopThread", "release", "open 44100 16 2 16 1.000000", "startThread", "play"}));
     titleZoom = 4.0f;
     for (uint32_t key : {13u, 32u, 37u, 39u, 0x51u}) EXPECT_FALSE(keyDown(key));
     EXPECT_TRUE(output.takeCalls().empty());

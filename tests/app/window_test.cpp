@@ -79,6 +79,7 @@ protected:
         if (context != nullptr) wglDeleteContext(context);
         if (window != nullptr) DestroyWindow(window);
         UnregisterClassA(kWindowClassName, GetModuleHandleA(nullptr));
+        playSelectedTrack();
         playback = Playback{};
         quitPosted();
     }
@@ -238,9 +239,11 @@ TEST_F(WindowTest, MouseMessagesSetTheGlobalsAndPressesActOnTheirZone) {
     SendMessageA(window, WM_LBUTTONDOWN, 0, at(105, 71));
     EXPECT_EQ(currentTrack, 9);
     EXPECT_EQ(titleZoom, 0.0f);
+    EXPECT_TRUE(playSelectedTrack());
     EXPECT_EQ(output.takeCalls().front(), "stop");
     SendMessageA(window, WM_LBUTTONDOWN, 0, at(173, 41));
     EXPECT_EQ(currentTrack, 0);
+    EXPECT_TRUE(playSelectedTrack());
     output.takeCalls();
 
     titleZoom = 5.0f;

@@ -20,6 +20,12 @@ bool leftButtonHeld() {
     return (GetKeyState(VK_LBUTTON) & 0x8000) != 0;
 }
 
+// Set while the system's move loop runs. The loop repaints the window as it
+// comes back on screen, and a caption press from that repaint would start a
+// second loop inside the first: the inner one ends on the release, and the
+// outer one then waits for a release that never comes.
+bool moving = false;
+
 }  // namespace
 
 LRESULT CALLBACK skinWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -30,7 +36,11 @@ LRESULT CALLBACK skinWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // The caption press runs the system's move loop until the button comes
         // up. Started with the button already up (a repaint), that loop would
         // hold the frame loop until the next click, so it runs only on a press.
-        if (seen > 1 && leftButtonHeld()) SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+        if (seen > 1 && !moving && leftButtonHeld()) {
+            moving = true;
+            SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+            moving = false;
+        }
     }
     return CallWindowProcA(skin->previousProc, window, message, wParam, lParam);
 }

@@ -24,13 +24,22 @@ using Calls = std::vector<std::string>;
 // The messages the window procedure under test saw, and whether a caption
 // press came before each.
 std::vector<UINT> seen;
+// Makes the next caption press repaint the window, as the system's move loop
+// does when a window dragged past the screen's edge comes back.
+bool repaintInMoveLoop = false;
 
 // mainWindowProc, except that a caption press is noted and not carried out:
 // on a hidden window the system's move loop would wait for a button that
 // never comes up.
 LRESULT CALLBACK notingWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     seen.push_back(message);
-    if (message == WM_NCLBUTTONDOWN) return 0;
+    if (message == WM_NCLBUTTONDOWN) {
+        if (repaintInMoveLoop) {
+            repaintInMoveLoop = false;
+            SendMessageA(window, WM_PAINT, 0, 0);
+        }
+        return 0;
+    }
     return mainWindowProc(window, message, wParam, lParam);
 }
 
@@ -196,6 +205,13 @@ TEST_F(WindowTest, CaptionPressComesFromTheThirdCountedMessageOnAndOnlyWithTheBu
     EXPECT_EQ(seen, (std::vector<UINT>{WM_NCLBUTTONDOWN, WM_LBUTTONDOWN}));
     EXPECT_EQ(skinMessageCount, 3);
 
+    // A repaint inside the move loop starts no second loop within the first.
+    seen.clear();
+    repaintInMoveLoop = true;
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, at(10, 200));
+    EXPECT_EQ(seen, (std::vector<UINT>{WM_NCLBUTTONDOWN, WM_PAINT, WM_LBUTTONDOWN}));
+    EXPECT_EQ(skinMessageCount, 5);
+
     // A repaint with the button up must not enter the move loop.
     setLeftButton(false);
     seen.clear();
@@ -204,10 +220,10 @@ TEST_F(WindowTest, CaptionPressComesFromTheThirdCountedMessageOnAndOnlyWithTheBu
     SendMessageA(window, WM_LBUTTONDOWN, 0, at(10, 200));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     EXPECT_EQ(seen, (std::vector<UINT>{WM_PAINT, WM_LBUTTONDOWN}));
-    EXPECT_EQ(skinMessageCount, 5);
+    EXPECT_EQ(skinMessageCount, 7);
     // Other messages are passed on without being counted.
     SendMessageA(window, WM_MOUSEMOVE, 0, at(1, 2));
-    EXPECT_EQ(skinMessageCount, 5);
+    EXPECT_EQ(skinMessageCount, 7);
     skinMessageCount = before;
 }
 

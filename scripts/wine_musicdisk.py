@@ -248,9 +248,38 @@ class Musicdisk:
         time.sleep(0.2)
         self._xdotool("mouseup", "1")
 
+    def drag_through(self, x, y, screen_points, steps=10):
+        """Presses the left button at client (x, y), moves the pointer through
+        each screen point in turn, then lets go."""
+        self.move_pointer(x, y)
+        wx, wy, _, _ = self.geometry()
+        here = (wx + x, wy + y)
+        self._xdotool("mousedown", "1")
+        time.sleep(0.2)
+        for point in screen_points:
+            for i in range(1, steps + 1):
+                self._xdotool("mousemove", str(here[0] + (point[0] - here[0]) * i // steps),
+                              str(here[1] + (point[1] - here[1]) * i // steps))
+                time.sleep(0.03)
+            here = point
+        time.sleep(0.2)
+        self._xdotool("mouseup", "1")
+
     def key(self, name, repeat=1, delay_ms=12):
         # The keyboard goes to the focused window: the pointer over it gives it focus.
         self._xdotool("key", "--repeat", str(repeat), "--delay", str(delay_ms), name)
+
+    def keys_in_background(self, name, repeat, delay_ms):
+        """Starts pressing a key `repeat` times and answers at once with the
+        xdotool process, as a held key's auto-repeat goes on while the test
+        looks at the window."""
+        return subprocess.Popen(["xdotool", "key", "--repeat", str(repeat), "--delay", str(delay_ms), name],
+                                env=self.display.env())
+
+    def clicks(self, x, y, repeat, delay_ms):
+        """Clicks client (x, y) `repeat` times, `delay_ms` apart."""
+        self.move_pointer(x, y)
+        self._xdotool("click", "--repeat", str(repeat), "--delay", str(delay_ms), "1")
 
     def screenshot(self, path):
         """Saves the whole screen; answers it as a Pillow image."""

@@ -283,15 +283,91 @@ class MusicdiskTest(unittest.TestCase):
             self.assertEqual(outside[:10], [], "red outside the cube's corner")
         self.assert_quits_within(lambda: self.disk.key("Escape"))
 
-    def test_fifty_quick_track_changes_leave_one_playback_thread(self):
+    def wait_for_frames(self, name, timeout=10):
+        """Waits until what shows of the window changes between two shots (the
+        cube, the logo's pulse): the frame loop is running. Whatever lies off
+        the screen is black in both."""
+        before = numpy.asarray(self.shot(name))
+
+        def changed():
+            later = numpy.asarray(self.shot(name + "_later"))
+            return int(numpy.any(before != later, axis=2).sum()) > 200
+        wait_for(changed, timeout, "the window's frames to change (%s)" % name, interval=0.05)
+
+    def test_drags_past_the_screen_edges_move_the_window_by_the_drag_and_leave_it_responsive(self):
+        self.start()
+        wait_for(lambda: self.disk.geometry()[2:] == (WINDOW, WINDOW), 30, "the window")
+        self.wait_for_frames("started")
+        x, y, _, _ = self.disk.geometry()
+        grab_x, grab_y = x + PLAIN_SKIN[0], y + PLAIN_SKIN[1]
+
+        def dropped(name, expected):
+            wait_for(lambda: self.disk.geometry()[:2] == expected, 10,
+                     "the window at %s after %s (it is at %s)" % (expected, name, self.disk.geometry()[:2]))
+            # No move loop is left running: the pointer moves without the window.
+            self.disk.move_pointer(PLAIN_SKIN[0] + 30, PLAIN_SKIN[1] + 120)
+            self.wait_for_frames(name.replace(" ", "_"))
+            self.assertEqual(self.disk.geometry()[:2], expected, "the window followed the pointer after " + name)
+
+        # Half the window off the left edge and back, in one drag.
+        self.disk.drag_through(*PLAIN_SKIN, [(0, grab_y), (grab_x + 60, grab_y)])
+        dropped("a drag past the left edge", (x + 60, y))
+        # Past the top edge and back.
+        self.disk.drag_through(*PLAIN_SKIN, [(grab_x + 60, 0), (grab_x + 60, grab_y + 30)])
+        dropped("a drag past the top edge", (x + 60, y + 30))
+        # Off the left edge in one drag, back in another.
+        self.disk.drag_through(*PLAIN_SKIN, [(0, grab_y + 30)])
+        off_x = x + 60 - (grab_x + 60)
+        dropped("a drag off the left edge", (off_x, y + 30))
+        self.disk.drag_through(160, 20, [(off_x + 160 + 300, grab_y + 30)])
+        dropped("a drag back on screen", (off_x + 300, y + 30))
+        self.shot("after_the_drags")
+        self.assert_quits_within(lambda: self.disk.key("Escape"))
+
+    def closest_track(self, samples, seconds=2.0):
+        """The track whose opening, block by block, is loudest where these
+        samples are: a track change heard from outside, whatever the state
+        the tracks before it left in the mixer."""
+        blocks = int(seconds * SAMPLE_RATE) // BLOCK
+
+        def envelope(sound):
+            frames = sound[:blocks * BLOCK].astype(numpy.float64).reshape(blocks, BLOCK)
+            return numpy.sqrt((frames ** 2).mean(axis=1))
+        heard = envelope(samples)
+        distances = {track: float(numpy.abs(envelope(render_track(track, seconds + 0.5)) - heard).mean())
+                     for track in range(1, 11)}
+        return min(distances, key=distances.get)
+
+    def test_a_held_arrow_key_keeps_the_frames_coming_and_plays_the_track_it_ends_on(self):
         self.start()
         self.wait_for_segment(1, 1.0)
-        self.disk.key("Down", repeat=50, delay_ms=5)
-        self.wait_for_segment(51, 1.0, timeout=120)
-        playback_threads = wait_for(lambda: self.disk.playback_threads() == 1, 10, "one playback thread")
-        self.assertTrue(playback_threads)
-        self.assertEqual(len(self.disk.segment_paths()), 51)
-        self.shot("after_fifty_changes")
+        # Auto-repeat at 33 presses a second for three seconds.
+        presses = self.disk.keys_in_background("Down", 99, 30)
+        try:
+            self.wait_for_frames("while_held", timeout=2.5)
+            self.assertIsNone(presses.poll(), "the frames came only after the key was let go")
+        finally:
+            presses.wait(timeout=60)
+        # 99 steps from the first track: the tenth plays, from its start.
+        wait_for(lambda: os.path.getsize(self.disk.segment_paths()[-1]) >= 2.5 * SAMPLE_RATE * 2, 30,
+                 "the last track's sound")
+        self.assertTrue(wait_for(lambda: self.disk.playback_threads() == 1, 10, "one playback thread"))
+        self.assertEqual(self.closest_track(self.disk.segments()[-1]), 10)
+        self.assert_quits_within(lambda: self.disk.key("Escape"))
+
+    def test_escape_ends_the_program_at_once_after_a_key_flood(self):
+        self.start()
+        self.wait_for_segment(1, 1.0)
+        self.disk.key("Down", repeat=200, delay_ms=2)
+        self.assert_quits_within(lambda: self.disk.key("Escape"))
+
+    def test_escape_ends_the_program_at_once_after_a_storm_of_clicks_and_keys(self):
+        self.start()
+        self.wait_for_segment(1, 1.0)
+        self.disk.clicks(*NEXT, 100, 2)
+        self.disk.key("Down", repeat=90, delay_ms=2)
+        self.disk.clicks(*PREVIOUS, 100, 2)
+        self.disk.move_pointer(*PLAIN_SKIN)
         self.assert_quits_within(lambda: self.disk.key("Escape"))
 
 

@@ -207,6 +207,43 @@ TEST_F(AhxTool, AnOutputThatCannotBeWrittenExitsWith4) {
     EXPECT_TRUE(fs::exists("/dev/full"));
 }
 
+TEST_F(AhxTool, AnOutputIsNeverItsOwnInputAndAppearsOnlyWhole) {
+    const std::string song = readText(path("busy.ahx"));
+    writeBytes("own", song);
+    ASSERT_EQ(run("decompile " + path("own") + " -o " + path("own.ahxt")).code, 0);
+    const std::string text = readText(path("own.ahxt"));
+    fs::create_symlink(path("own"), path("own-link"));
+    fs::create_hard_link(path("own"), path("own-2.wav"));
+    for (const std::string& args : {
+             "render " + path("own") + " --seconds 1 -o " + path("own"),
+             "render " + path("own") + " --seconds 1 -o " + path("own-link"),
+             "render " + path("own") + " --seconds 1 --stems -o " + path("own.wav"),
+             "compile " + path("own.ahxt") + " -o " + path("own.ahxt"),
+             "decompile " + path("own") + " -o " + path("own-link"),
+         }) {
+        Result r = run(args);
+        EXPECT_EQ(r.code, 1) << args;
+        EXPECT_EQ(lines(r.err).size(), 1u) << r.err;
+        EXPECT_NE(r.err.find(": is the input " + path("own")), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(readText(path("own")) == song);
+    EXPECT_TRUE(readText(path("own.ahxt")) == text);
+    EXPECT_FALSE(fs::exists(path("own-1.wav")));
+
+    // A render cut short, here by a limit on the file size, leaves the file
+    // it was to replace as it was, and nothing beside it.
+    ASSERT_EQ(run("render " + path("busy.ahx") + " --seconds 1 -o " + path("good.wav")).code, 0);
+    const std::string good = readText(path("good.wav"));
+    Result r =
+        run("render " + path("busy.ahx") + " --seconds 5 -o " + path("good.wav"), "", "ulimit -f 100; ");
+    EXPECT_EQ(r.code, 4);
+    EXPECT_NE(r.err.find(path("good.wav") + ": cannot write: "), std::string::npos) << r.err;
+    EXPECT_TRUE(readText(path("good.wav")) == good);
+    for (const auto& entry : fs::directory_iterator(*dir_)) {
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".good.wav")) << entry.path();
+    }
+}
+
 TEST(AhxCommand, AnExceptionThatEscapesACommandIsOneLineNotAnAbort) {
     const struct {
         int (*run)(tools::Args);

@@ -4,7 +4,9 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <iterator>
@@ -84,20 +86,36 @@ protected:
         return bytes;
     }
 
+    struct OnTerminal {
+        std::chrono::milliseconds typeAfter{0};
+        std::string keys;
+        unsigned short columns = 0;  // 0: no size set, as on a bare pseudo-terminal
+        std::chrono::milliseconds resizeAfter{0};
+        unsigned short resizedColumns = 0;
+        // Above 0: started as a shell starts `ahx ... &`, in a process group
+        // of its own that is not the terminal's foreground, and interrupted
+        // after this long. A tool stopped by the terminal (SIGTTOU, SIGTTIN)
+        // exits with 98.
+        std::chrono::milliseconds background{0};
+    };
+
     // Runs the tool on a pseudo-terminal, as in a terminal window, with
-    // `environment` set; types `keys` after `typeAfter`. Answers everything
-    // it printed and its exit code.
+    // `environment` set. Answers everything it printed and its exit code.
     static Result runOnTerminal(const std::vector<std::string>& arguments, const std::string& environment,
-                                std::chrono::milliseconds typeAfter, const std::string& keys) {
+                                const OnTerminal& how) {
         std::vector<std::string> argv = {AHX_TOOL};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
         std::vector<char*> pointers;
         for (std::string& a : argv) pointers.push_back(a.data());
         pointers.push_back(nullptr);
         int terminal = -1;
-        const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+        winsize size{};
+        size.ws_row = 24;
+        size.ws_col = how.columns;
+        const pid_t child = forkpty(&terminal, nullptr, nullptr, how.columns > 0 ? &size : nullptr);
         if (child == 0) {
             if (!environment.empty()) putenv(const_cast<char*>(environment.c_str()));
+            if (how.background.count() > 0) runInBackground(pointers.data(), how.background);
             execv(pointers[0], pointers.data());
             _exit(127);
         }
@@ -105,6 +123,7 @@ protected:
         std::string printed;
         const auto start = std::chrono::steady_clock::now();
         bool typed = false;
+        bool resized = false;
         int status = 0;
         for (;;) {
             pollfd fd{terminal, POLLIN, 0};
@@ -114,8 +133,13 @@ protected:
                 if (n > 0) printed.append(buffer, size_t(n));
             }
             const auto elapsed = std::chrono::steady_clock::now() - start;
-            if (!typed && elapsed >= typeAfter && !keys.empty()) {
-                EXPECT_EQ(write(terminal, keys.data(), keys.size()), ssize_t(keys.size()));
+            if (!resized && how.resizedColumns > 0 && elapsed >= how.resizeAfter) {
+                size.ws_col = how.resizedColumns;
+                EXPECT_EQ(ioctl(terminal, TIOCSWINSZ, &size), 0);
+                resized = true;
+            }
+            if (!typed && elapsed >= how.typeAfter && !how.keys.empty()) {
+                EXPECT_EQ(write(terminal, how.keys.data(), how.keys.size()), ssize_t(how.keys.size()));
                 typed = true;
             }
             if (waitpid(child, &status, WNOHANG) == child) break;
@@ -136,6 +160,33 @@ protected:
         }
         close(terminal);
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, printed, ""};
+    }
+
+    // In the forked session leader: the job control of an interactive shell.
+    [[noreturn]] static void runInBackground(char** argv, std::chrono::milliseconds playFor) {
+        const pid_t job = fork();
+        if (job == 0) {
+            setpgid(0, 0);
+            execv(argv[0], argv);
+            _exit(127);
+        }
+        setpgid(job, job);
+        const auto start = std::chrono::steady_clock::now();
+        bool interrupted = false;
+        for (;;) {
+            int status = 0;
+            const pid_t done = waitpid(job, &status, WUNTRACED | WNOHANG);
+            if (done == job && WIFSTOPPED(status)) {
+                kill(job, SIGKILL);
+                _exit(98);
+            }
+            if (done == job) _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 97);
+            if (!interrupted && std::chrono::steady_clock::now() - start >= playFor) {
+                kill(job, SIGINT);
+                interrupted = true;
+            }
+            usleep(10000);
+        }
     }
 };
 
@@ -264,6 +315,17 @@ TEST_F(AhxListening, TheContainerFollowsTheExtensionAndOneItCannotWriteIsRefused
         } else {
             // Lossy: about the length, give or take the encoder's padding.
             EXPECT_NEAR(double(got.size()) / 2, 44100.0, 4000.0);
+        }
+        // No sound at all: a file that reads back as none, or a refusal that writes nothing.
+        const std::string empty = std::string("empty.") + extension;
+        Result none = run("render " + path("busy.ahx") + " --seconds 0 -o " + path(empty));
+        if (none.code == 0 || major == SF_FORMAT_WAV) {
+            EXPECT_EQ(none.code, 0) << none.err;
+            EXPECT_TRUE(readSound(empty, info).empty());
+            EXPECT_EQ(info.frames, 0);
+        } else {
+            EXPECT_EQ(none.code, 1) << none.err;
+            EXPECT_FALSE(fs::exists(path(empty)));
         }
     }
     EXPECT_NE(formats.find(".wav, .flac"), std::string::npos) << formats;
@@ -411,7 +473,7 @@ TEST_F(AhxListening, TraceShowsDashesForChannelsLeftOut) {
     }
 }
 
-TEST_F(AhxListening, PlaySoundsWhatRenderWritesAndShowsALevelMeterPerChannel) {
+TEST_F(AhxListening, PlaySoundsWhatRenderWritesAndShowsALevelMeterPerChannelWithinTheWindow) {
     // What play sends to the device is render's output, sample for sample.
     const std::string sound = path("played.raw");
     Result r = run("play " + path("busy.ahx") + " --stereo --separation 80 --mute 3", "",
@@ -427,28 +489,62 @@ TEST_F(AhxListening, PlaySoundsWhatRenderWritesAndShowsALevelMeterPerChannel) {
     ASSERT_LE(played.size(), rendered.size());
     EXPECT_EQ(played, rendered.substr(0, played.size()));
 
-    // On a terminal the status line shows each channel's level, 'off' for the muted one.
+    // On a terminal the status line shows each channel's level, 'off' for the
+    // muted one, on one line rewritten in place within the window's width,
+    // whatever it is resized to: the title gives way first, the meters last.
+    OnTerminal window;
+    window.columns = 78;
+    window.resizeAfter = std::chrono::milliseconds(1200);
+    window.resizedColumns = 40;
+    window.typeAfter = std::chrono::milliseconds(2500);
+    window.keys = "q";
     Result onTerminal =
-        runOnTerminal({"play", path("busy.ahx"), "--mute", "2"}, "VELTRANE_WAVEOUT_FILE=/dev/null",
-                      std::chrono::milliseconds(1500), "q");
+        runOnTerminal({"play", path("busy.ahx"), "--mute", "2"}, "VELTRANE_WAVEOUT_FILE=/dev/null", window);
     EXPECT_EQ(onTerminal.code, 0) << onTerminal.out;
-    EXPECT_NE(onTerminal.out.find(" 2[ off ]"), std::string::npos) << onTerminal.out;
-    EXPECT_NE(onTerminal.out.find(" 1[#"), std::string::npos) << onTerminal.out;
-    EXPECT_NE(onTerminal.out.find("position "), std::string::npos) << onTerminal.out;
+    EXPECT_EQ(std::count(onTerminal.out.begin(), onTerminal.out.end(), '\n'), 1) << onTerminal.out;
+    std::vector<std::string> updates;
+    std::istringstream in(onTerminal.out);
+    for (std::string update; std::getline(in, update, '\r');) {
+        if (const size_t end = update.find("\033[K"); end != std::string::npos)
+            updates.push_back(update.substr(0, end));
+    }
+    ASSERT_GT(updates.size(), 10u) << onTerminal.out;
+    auto columns = [](const std::string& text) {
+        return std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; });
+    };
+    const std::string widest =
+        *std::max_element(updates.begin(), updates.end(),
+                          [&](const auto& a, const auto& b) { return columns(a) < columns(b); });
+    EXPECT_LE(columns(widest), 77) << widest;
+    EXPECT_EQ(updates.front().rfind("bus\u2026  position ", 0), 0u) << updates.front();
+    EXPECT_NE(updates.front().find("  1[#"), std::string::npos) << updates.front();
+    EXPECT_NE(updates.front().find(" 2[ off ]"), std::string::npos) << updates.front();
+    EXPECT_EQ(updates.back().rfind("1[", 0), 0u) << updates.back();
+    EXPECT_LE(columns(updates.back()), 39) << updates.back();
+    EXPECT_NE(updates.back().find("4["), std::string::npos) << updates.back();
+}
+
+TEST_F(AhxListening, PlayInTheBackgroundPlaysAndLeavesTheTerminalToTheShell) {
+    const std::string sound = path("background.raw");
+    OnTerminal job;
+    job.background = std::chrono::milliseconds(2000);
+    Result r = runOnTerminal({"play", path("busy.ahx")}, "VELTRANE_WAVEOUT_FILE=" + sound, job);
+    EXPECT_EQ(r.code, 0) << r.out;
+    // Played at the device's pace, a second and more of it by then.
+    EXPECT_GT(readText(sound).size(), 2u * 44100u) << r.out;
+    EXPECT_EQ(r.out.find("position"), std::string::npos) << r.out;
 }
 
 TEST_F(AhxListening, OnATerminalABatchShowsOneProgressLinePerFileAndNoSoundIsPrinted) {
-    Result r =
-        runOnTerminal({"render", path("busy.ahx"), path("empty.ahx"), "--seconds", "1", "-o", path("shown/")},
-                      "", std::chrono::milliseconds(0), "");
+    Result r = runOnTerminal(
+        {"render", path("busy.ahx"), path("empty.ahx"), "--seconds", "1", "-o", path("shown/")}, "", {});
     EXPECT_EQ(r.code, 0) << r.out;
     EXPECT_NE(r.out.find("ahx render: [1/2] 1.0 s written to " + path("shown/busy.wav")), std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("ahx render: [2/2] 1.0 s written to " + path("shown/empty.wav")), std::string::npos)
         << r.out;
     // Sound written onto the terminal itself would only scramble it.
-    r = runOnTerminal({"render", path("busy.ahx"), "--seconds", "1", "-o", "-"}, "",
-                      std::chrono::milliseconds(0), "");
+    r = runOnTerminal({"render", path("busy.ahx"), "--seconds", "1", "-o", "-"}, "", {});
     EXPECT_EQ(r.code, 1);
     EXPECT_NE(r.out.find("standard output is a terminal"), std::string::npos) << r.out;
 }

@@ -30,6 +30,8 @@ int runCompile(Args args) {
     std::string source, output;
     if (auto done = parseInputAndOutput("compile", kHelp, args, "source file", source, output)) return *done;
     if (output.empty()) return usageError("compile", kHelp, "no output file given (-o SONG.ahx)");
+    if (const std::string input = inputReplacedBy(output, {source}); !input.empty())
+        return refuseToReplaceInput("compile", output, input);
 
     std::vector<uint8_t> bytes;
     if (!compileSongSource("compile", source, bytes)) return kExitBadInput;

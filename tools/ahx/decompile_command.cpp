@@ -31,6 +31,10 @@ bool fail(const std::string& song, const std::string& why) {
 int runDecompile(Args args) {
     std::string song, output;
     if (auto done = parseInputAndOutput("decompile", kHelp, args, "song file", song, output)) return *done;
+    const std::string input =
+        output.empty() ? inputReplacedByStandardOutput({song}) : inputReplacedBy(output, {song});
+    if (!input.empty())
+        return refuseToReplaceInput("decompile", output.empty() ? "standard output" : output, input);
 
     std::vector<uint8_t> bytes;
     if (isSongSource(song)) {

@@ -1,6 +1,7 @@
 // ahx play: a song through the default sound device, streamed by the same
 // device and playback thread as the program, with a status line and keys.
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -37,6 +38,9 @@ constexpr std::string_view kHelp =
     "\n"
     "  SPACE                 pause, resume\n"
     "  q, Ctrl-C             quit\n"
+    "\n"
+    "In the background (ahx play SONG &) it plays on without the keys and the\n"
+    "status line, which come back with fg.\n"
     "\n"
     "  SONG                  an AHX song file, or its text form (.ahxt), compiled\n"
     "                        first: edit the text, play it in one step\n"
@@ -93,27 +97,50 @@ private:
     struct sigaction savedTerm_ {};
 };
 
-// Single keys without Enter and without echo while it lives; Ctrl-C still
-// raises SIGINT. Standard input that is not a terminal is read as it comes.
+// The process has the terminal on `fd` to itself: it is in the terminal's
+// foreground process group. A background job that reads the terminal or
+// changes its mode is stopped by the shell's job control (SIGTTIN,
+// SIGTTOU), and what it prints lands in the middle of the shell's line.
+bool inForeground(int fd) {
+    const pid_t group = tcgetpgrp(fd);
+    return group != -1 && group == getpgrp();
+}
+
+volatile std::sig_atomic_t continued = 0;
+
+void onContinue(int) {
+    continued = 1;
+}
+
+// Single keys without Enter and without echo while it lives and the process
+// is in the foreground; Ctrl-C still raises SIGINT. In the background (`ahx
+// play ... &`) the terminal is left alone and no key is read; brought to the
+// foreground it takes the keys again, setting the mode anew after a stop, as
+// the shell resets the mode of a job it stopped. Standard input that is not
+// a terminal is read as it comes.
 class KeyReader {
 public:
-    KeyReader() {
-        if (isatty(STDIN_FILENO) != 1 || tcgetattr(STDIN_FILENO, &saved_) != 0) return;
-        termios raw = saved_;
-        raw.c_lflag &= ~tcflag_t(ICANON | ECHO);
-        raw.c_cc[VMIN] = 1;
-        raw.c_cc[VTIME] = 0;
-        raw_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+    KeyReader() : terminal_(isatty(STDIN_FILENO) == 1) {
+        if (!terminal_) return;
+        struct sigaction action {};
+        action.sa_handler = onContinue;
+        action.sa_flags = SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGCONT, &action, &savedContinue_);
+        takeKeys();
     }
     ~KeyReader() {
-        if (raw_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+        if (!terminal_) return;
+        if (raw_ && inForeground(STDIN_FILENO)) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
+        sigaction(SIGCONT, &savedContinue_, nullptr);
     }
     KeyReader(const KeyReader&) = delete;
     KeyReader& operator=(const KeyReader&) = delete;
 
     // The next key within `milliseconds`, or -1.
     int next(int milliseconds) {
-        if (ended_) {
+        if (terminal_) takeKeys();
+        if (ended_ || (terminal_ && !raw_)) {
             poll(nullptr, 0, milliseconds);
             return -1;
         }
@@ -127,20 +154,48 @@ public:
     }
 
 private:
+    void takeKeys() {
+        if (!inForeground(STDIN_FILENO)) {
+            raw_ = false;
+            return;
+        }
+        if (raw_ && continued == 0) return;
+        continued = 0;
+        // The mode to give back is the one found first, before any of ours.
+        if (!haveSaved_ && tcgetattr(STDIN_FILENO, &saved_) != 0) return;
+        haveSaved_ = true;
+        termios raw = saved_;
+        raw.c_lflag &= ~tcflag_t(ICANON | ECHO);
+        raw.c_cc[VMIN] = 1;
+        raw.c_cc[VTIME] = 0;
+        raw_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+    }
+
+    const bool terminal_;
+    struct sigaction savedContinue_ {};
     termios saved_{};
+    bool haveSaved_ = false;
     bool raw_ = false;
     bool ended_ = false;
 };
 
-// Titles come from the file: Latin-1 as the Amiga wrote them, shown as UTF-8,
-// with control bytes replaced so that a title cannot steer the terminal.
+// Titles come from the file: Latin-1 as the Amiga wrote them, with control
+// bytes replaced so that a title cannot steer the terminal. One byte is one
+// column.
 std::string printable(const std::string& text) {
-    std::string out;
-    for (char ch : text) {
+    std::string out = text;
+    for (char& ch : out) {
         const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || (c >= 0x7F && c < 0xA0)) {
-            out += '?';
-        } else if (c < 0x80) {
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0)) ch = '?';
+    }
+    return out;
+}
+
+std::string utf8(const std::string& latin1) {
+    std::string out;
+    for (char ch : latin1) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
             out += char(c);
         } else {
             out += char(0xC0 | (c >> 6));
@@ -148,6 +203,45 @@ std::string printable(const std::string& text) {
         }
     }
     return out;
+}
+
+// The columns of the terminal on `fd`, asked anew each time so that the
+// line follows a resized window.
+size_t terminalColumns(int fd) {
+    winsize size{};
+    if (ioctl(fd, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
+    return size.ws_col;
+}
+
+// The status line within `width` columns, as one line a carriage return
+// rewrites: a longer one would wrap and leave a line behind at every
+// update. What gives way first is the title, cut short and then left out;
+// then the step, the position, the time and the pause mark. The meters go
+// last, cut at the edge when nothing else is left.
+std::string statusLine(const std::string& title, const std::string& position, const std::string& step,
+                       const std::string& time, const std::string& meters, bool paused, size_t width) {
+    struct Part {
+        std::string text;
+        int givesWay;  // the lowest goes first
+    };
+    std::vector<Part> parts = {{position, 1}, {step, 0}, {time, 2}, {meters, 4}};
+    if (paused) parts.push_back({"(paused)", 3});
+    auto join = [&parts] {
+        std::string line;
+        for (const Part& part : parts) line += (line.empty() ? "" : "  ") + part.text;
+        return line;
+    };
+    std::string line = join();
+    for (int next = 0; line.size() > width && next < 4; ++next) {
+        std::erase_if(parts, [next](const Part& part) { return part.givesWay == next; });
+        line = join();
+    }
+    if (line.size() >= width) return line.substr(0, width);
+    const size_t room = width - line.size() > 2 ? width - line.size() - 2 : 0;
+    // A stub of a few letters says nothing; an ellipsis shows the cut.
+    if (title.size() <= room) return title.empty() ? line : utf8(title) + "  " + line;
+    if (room < 4) return line;
+    return utf8(title.substr(0, room - 1)) + "\u2026  " + line;
 }
 
 // Why the device refused its blocks, as a person reads it.
@@ -275,11 +369,11 @@ int runPlay(Args args) {
 
     InterruptGuard interruptGuard;
     KeyReader keys;
-    const bool statusLine = isatty(STDOUT_FILENO) == 1;
+    const bool onTerminal = isatty(STDOUT_FILENO) == 1;
     const ahx::Song& song = player->song;
-    std::string title = printable(song.title.empty() ? songArgument.name() : song.title);
-    if (!statusLine) {
-        std::printf("%s\n", title.c_str());
+    const std::string title = printable(song.title.empty() ? songArgument.name() : song.title);
+    if (!onTerminal) {
+        std::printf("%s\n", utf8(title).c_str());
         std::fflush(stdout);
     }
 
@@ -288,6 +382,7 @@ int runPlay(Args args) {
     HeardClock clock;
     device->playFrom(source.get());
     bool lost = false;
+    bool shown = false;
     while (interrupted == 0) {
         if (device->deviceLost() != 0) {
             lost = true;
@@ -306,17 +401,28 @@ int runPlay(Args args) {
             }
         }
         const double seconds = clock.seconds(now);
-        if (!statusLine) continue;
+        if (!onTerminal) continue;
+        // Followed in the background too, so that coming back to the
+        // foreground costs no catching up.
         heardSound->advanceTo(int64_t(seconds * kSampleRate));
+        if (!inForeground(STDOUT_FILENO)) continue;
         const ahx::Player& at = heardSound->player();
-        auto tenths = int64_t(seconds * 10);
-        std::printf("\r%s  position %3d/%d  step %2d/%d  %d:%02d.%d %s%s\033[K", title.c_str(),
-                    int(at.position), int(song.positionCount), int(at.stepIndex), int(song.trackLength),
-                    int(tenths / 600), int(tenths / 10 % 60), int(tenths % 10),
-                    levelMeter(*heardSound).c_str(), clock.paused() ? "  (paused)" : "");
+        const auto tenths = int64_t(seconds * 10);
+        char position[32], step[32], time[32];
+        std::snprintf(position, sizeof position, "position %3d/%d", int(at.position),
+                      int(song.positionCount));
+        std::snprintf(step, sizeof step, "step %2d/%d", int(at.stepIndex), int(song.trackLength));
+        std::snprintf(time, sizeof time, "%d:%02d.%d", int(tenths / 600), int(tenths / 10 % 60),
+                      int(tenths % 10));
+        // A line reaching the last column wraps on some terminals.
+        const size_t width = terminalColumns(STDOUT_FILENO) - 1;
+        const std::string meters = levelMeter(*heardSound).substr(1);
+        std::printf("\r%s\033[K",
+                    statusLine(title, position, step, time, meters, clock.paused(), width).c_str());
         std::fflush(stdout);
+        shown = true;
     }
-    if (statusLine) std::printf("\n");
+    if (shown && inForeground(STDOUT_FILENO)) std::printf("\n");
 
     device->stop();
     device->stopThread();

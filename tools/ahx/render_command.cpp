@@ -100,6 +100,10 @@ struct Settings {
     std::string format;
 };
 
+int64_t framesIn(double seconds) {
+    return int64_t(seconds * kSampleRate);
+}
+
 struct Output {
     std::string path;  // the file, the stems' pattern, or "-"
     const SoundFormat* format = nullptr;
@@ -162,7 +166,7 @@ public:
         int64_t total = 0;
         bool stopsByItself = false;
         if (settings_.seconds >= 0) {
-            total = int64_t(settings_.seconds * kSampleRate);
+            total = framesIn(settings_.seconds);
         } else {
             const int64_t passes = settings_.loops > 0 ? settings_.loops : 1;
             const int64_t limitSeconds =
@@ -230,8 +234,12 @@ public:
             done += n;
             progress_.update(done, total);
         }
+        // Nothing is put in place until every file of the song is complete.
         for (auto& writer : writers) {
             if (writer && !writer->finish()) return cannotWrite(writers, *writer);
+        }
+        for (auto& writer : writers) {
+            if (writer && !writer->commit()) return cannotWrite(writers, *writer);
         }
         progress_.done(total, where);
         return kExitOk;
@@ -244,11 +252,6 @@ private:
         if (!failed.error().empty()) std::fprintf(stderr, "%s\n", failed.error().c_str());
         for (auto& writer : writers) {
             if (writer) writer->abandon();
-        }
-        // Stems already finished belong to the failed song too.
-        for (auto& writer : writers) {
-            if (writer && writer.get() != &failed && !writer->toStandardOutput())
-                removePartialOutput(writer->path());
         }
         return kExitCannotWrite;
     }
@@ -382,14 +385,42 @@ int runRender(Args args) {
             }
             outputs.push_back({path, format});
         }
+    } else {
+        outputs.push_back({outPath, format});
+    }
+
+    if (settings.seconds >= 0 && framesIn(settings.seconds) == 0 && format != nullptr &&
+        !format->canBeEmpty) {
+        return usageError("render", help(),
+                          "--seconds gives no sound to write, and a ." + std::string(format->extension) +
+                              " file cannot be empty; give more seconds or another format");
+    }
+    // A song overwritten by its own render would be lost, whatever the render gives.
+    std::vector<std::string> inputs;
+    for (const SongArgument& song : songs) inputs.push_back(song.file());
+    bool heard[audio::kVoices];
+    settings.mix.heardChannels(heard);
+    for (const Output& output : outputs) {
+        if (toStandardOutput) {
+            if (const std::string input = inputReplacedByStandardOutput(inputs); !input.empty())
+                return refuseToReplaceInput("render", "standard output", input);
+            continue;
+        }
+        for (int v = 0; v < audio::kVoices; ++v) {
+            if (settings.stems ? !heard[v] : v > 0) continue;
+            const std::string path = settings.stems ? stemPath(output.path, v + 1) : output.path;
+            if (const std::string input = inputReplacedBy(path, inputs); !input.empty())
+                return refuseToReplaceInput("render", path, input);
+        }
+    }
+
+    if (toFolder) {
         std::error_code error;
         std::filesystem::create_directories(outPath, error);
         if (!std::filesystem::is_directory(outPath, error)) {
             std::fprintf(stderr, "ahx render: %s: cannot write: cannot make the folder\n", outPath.c_str());
             return kExitCannotWrite;
         }
-    } else {
-        outputs.push_back({outPath, format});
     }
 
     int worst = kExitOk;

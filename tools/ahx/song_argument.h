@@ -30,6 +30,8 @@ public:
     bool given() const { return !path_.empty() || !track_.empty(); }
     // How messages name the song.
     const std::string& name() const { return path_; }
+    // The file the song is read from; empty for a tune built in.
+    std::string file() const { return track_.empty() ? path_ : std::string(); }
     // What an output named after the song is called: the file name without
     // its folder and extension, or trackNN.
     std::string outputStem() const;

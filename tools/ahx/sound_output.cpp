@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "tools/ahx/input_output.h"
-
 namespace tools {
 
 namespace {
@@ -16,9 +14,11 @@ namespace {
 constexpr int32_t kRate = 44100;
 
 constexpr SoundFormat kCandidates[] = {
-    {"wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},   {"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
-    {"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},   {"mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III},
-    {"aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
+    {"wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, true},
+    {"flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, false},
+    {"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, true},
+    {"mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, true},
+    {"aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, true},
 };
 
 // A write-only file in memory that keeps nothing: enough for libsndfile to
@@ -164,13 +164,14 @@ bool SoundWriter::open(std::string_view command, const std::string& path, const 
     info.samplerate = kRate;
     info.channels = channels;
     info.format = raw ? (SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE) : format->sndfileFormat;
-    file_ = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file_ == nullptr) {
-        const std::string why = sf_strerror(nullptr);
-        // An encoder that refuses after the file was made leaves it empty.
-        removePartialOutput(path);
-        return fail(why);
-    }
+    // LAME writes the MP3 header with the first frame; a render of no sound
+    // asks for it, else the file would be empty and no MP3 at all.
+    headerWithFirstFrame_ = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+    framesWritten_ = 0;
+    std::string why;
+    if (!output_.open(path, why)) return fail(why);
+    file_ = sf_open_fd(output_.descriptor(), SFM_WRITE, &info, SF_FALSE);
+    if (file_ == nullptr) return fail(sf_strerror(nullptr));
     open_ = true;
     return true;
 }
@@ -181,6 +182,7 @@ bool SoundWriter::write(const int16_t* samples, int64_t frames) {
     if (file_ != nullptr) {
         if (sf_write_short(file_, samples, sf_count_t(count)) != sf_count_t(count))
             return fail(sf_strerror(file_));
+        framesWritten_ += frames;
         return true;
     }
     bytes_.resize(size_t(count) * 2);
@@ -204,20 +206,24 @@ bool SoundWriter::finish() {
         if (std::fflush(stdout) != 0) return fail(errno != 0 ? std::strerror(errno) : "write error");
         return true;
     }
+    if (framesWritten_ == 0 && headerWithFirstFrame_) sf_command(file_, SFC_UPDATE_HEADER_NOW, nullptr, 0);
     SNDFILE* file = file_;
     file_ = nullptr;
-    if (sf_close(file) == 0) return true;
-    removePartialOutput(path_);
-    return fail("closing the file failed");
+    if (sf_close(file) != 0) return fail("closing the file failed");
+    return true;
+}
+
+bool SoundWriter::commit() {
+    std::string why;
+    if (toStandardOutput() || output_.commit(why)) return true;
+    return fail(why);
 }
 
 void SoundWriter::abandon() {
-    if (!open_) return;
     open_ = false;
-    if (file_ == nullptr) return;
-    sf_close(file_);
+    if (file_ != nullptr) sf_close(file_);
     file_ = nullptr;
-    removePartialOutput(path_);
+    output_.discard();
 }
 
 }  // namespace tools

@@ -1,13 +1,15 @@
 // Where `ahx render` writes: a sound file whose container follows its
 // extension, among those this machine's libsndfile can write, or standard
 // output. Every failure leaves one line naming the file for the caller to
-// print, and a file that could not be finished is removed.
+// print; a file appears only once it is finished (see OutputFile).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "tools/ahx/input_output.h"
 
 struct sf_private_tag;
 
@@ -16,6 +18,10 @@ namespace tools {
 struct SoundFormat {
     std::string_view extension;  // lower case, without the dot
     int sndfileFormat;           // container and encoding
+    // Whether a file of no sound at all reads back as such. FLAC's header
+    // takes a length of 0 for "unknown", so an empty FLAC file reads back as
+    // one of endless length (or, as libsndfile writes it, not at all).
+    bool canBeEmpty;
 };
 
 // The formats this machine writes, in a fixed order (wav, flac, ogg, mp3,
@@ -34,7 +40,7 @@ std::string extensionOf(std::string_view path);
 class SoundWriter {
 public:
     SoundWriter() = default;
-    // A file left open was not finished: it is removed.
+    // A file not committed is removed.
     ~SoundWriter();
     SoundWriter(const SoundWriter&) = delete;
     SoundWriter& operator=(const SoundWriter&) = delete;
@@ -50,9 +56,13 @@ public:
     // `frames` frames of interleaved samples. On failure removes the file and
     // answers false, with the line in error().
     bool write(const int16_t* samples, int64_t frames);
-    // Closes the file; on failure removes it and answers false, with the line in error().
+    // Completes the file, still under its temporary name; on failure removes
+    // it and answers false, with the line in error().
     bool finish();
-    // Closes and removes a file that will not be finished.
+    // Puts the finished file in place of `path`; on failure removes it and
+    // answers false, with the line in error().
+    bool commit();
+    // Closes and removes a file that will not be committed.
     void abandon();
 
     const std::string& path() const { return path_; }
@@ -65,8 +75,11 @@ private:
     std::string command_;
     std::string path_;
     std::string error_;
+    OutputFile output_;
     sf_private_tag* file_ = nullptr;
     bool open_ = false;
+    bool headerWithFirstFrame_ = false;
+    int64_t framesWritten_ = 0;
     int32_t channels_ = 1;
     std::vector<uint8_t> bytes_;
 };

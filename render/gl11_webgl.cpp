@@ -191,6 +191,9 @@ void drawTriangles() {
 namespace render {
 
 bool attachGl11() {
+    // The state kept here belongs to the context: a texture name of the one
+    // before has no image in this one.
+    state = State{};
     GLuint vertexShader = compile(GL_VERTEX_SHADER, kVertexShader);
     GLuint fragmentShader = compile(GL_FRAGMENT_SHADER, kFragmentShader);
     if (vertexShader == 0 || fragmentShader == 0) return false;

@@ -97,6 +97,8 @@ namespace render {
 
 // Compiles the shader and makes the vertex buffer in the current WebGL
 // context; the GL calls above need it. False when WebGL refuses either.
+// Called again when a lost context comes back, which then starts from
+// OpenGL's initial state, as a new context does.
 bool attachGl11();
 
 }  // namespace render

@@ -137,12 +137,19 @@ class Chromium:
         self.events.put(message)
 
     def send(self, method, params=None, session=True, timeout=60):
+        return self.answer(self.post(method, params, session), method, timeout)
+
+    def post(self, method, params=None, session=True):
+        """Sends a command without waiting for its answer; answers its id."""
         self.next_id += 1
         ident = self.next_id
         message = {"id": ident, "method": method, "params": params or {}}
         if session and self.session:
             message["sessionId"] = self.session
         os.write(self.to_browser, json.dumps(message).encode() + b"\0")
+        return ident
+
+    def answer(self, ident, method, timeout=60):
         deadline = time.monotonic() + timeout
         with self.answered:
             while ident not in self.answers:
@@ -173,11 +180,15 @@ class Chromium:
             raise RuntimeError("page: %s" % result["exceptionDetails"])
         return result["result"].get("value")
 
-    def click(self, x, y, button="left"):
-        for kind in ("mousePressed", "mouseReleased"):
-            self.send("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y, "button": button,
-                                                   "buttons": 1 if kind == "mousePressed" else 0,
-                                                   "clickCount": 1})
+    def click(self, x, y, button="left", times=1):
+        """`times` clicks, all sent before the first is answered: they reach
+        the page as fast as the browser passes them on."""
+        sent = [self.post("Input.dispatchMouseEvent", {"type": kind, "x": x, "y": y, "button": button,
+                                                       "buttons": 1 if kind == "mousePressed" else 0,
+                                                       "clickCount": 1})
+                for _ in range(times) for kind in ("mousePressed", "mouseReleased")]
+        for ident in sent:
+            self.answer(ident, "Input.dispatchMouseEvent")
 
     def move(self, x, y, pressed=False):
         self.send("Input.dispatchMouseEvent", {"type": "mouseMoved", "x": x, "y": y,
@@ -192,6 +203,18 @@ class Chromium:
             self.move(x + dx * i // steps, y + dy * i // steps, pressed=True)
         self.send("Input.dispatchMouseEvent", {"type": "mouseReleased", "x": x + dx, "y": y + dy,
                                                "button": "left", "buttons": 0, "clickCount": 1})
+
+    def resize(self, width=None, height=None):
+        """Makes the page's viewport width x height (its own size without
+        arguments) and waits until the page has had its resize event."""
+        if width is None:
+            self.send("Emulation.clearDeviceMetricsOverride")
+        else:
+            self.send("Emulation.setDeviceMetricsOverride", {"width": width, "height": height,
+                                                             "deviceScaleFactor": 1, "mobile": False})
+        # The event comes before the animation frames of the next rendering.
+        self.evaluate("new Promise(function (done) { requestAnimationFrame(function () { "
+                      "requestAnimationFrame(function () { done(true); }); }); })")
 
     KEYS = {"Escape": 27, "ArrowUp": 38, "ArrowDown": 40, "Space": 32}
 

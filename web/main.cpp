@@ -13,7 +13,6 @@
 #include "app/input.h"
 #include "app/device_track_output.h"
 #include "app/shared_state.h"
-#include "app/track_control.h"
 #include "app/skin_outline.h"
 #include "app/track_control.h"
 #include "app/track_list.h"
@@ -60,6 +59,11 @@ uint32_t timerMs() {
 int32_t framesDrawn = 0;
 double soundMs = 0.0;
 
+// The browser may take the WebGL context away (a driver reset, or to free
+// the GPU for another page) and give it back later; meanwhile the frame
+// loop goes on for the sound and the clock, but draws nothing.
+bool contextLost = false;
+
 void pumpSound() {
     const double begun = emscripten_get_now();
     soundOutput.pump();
@@ -69,8 +73,29 @@ void pumpSound() {
 void frame() {
     app::beginFrame(timerMs());
     pumpSound();
+    if (contextLost) return;
     render::renderFrame();
     if (framesDrawn++ == 0) noteFirstFrame();
+}
+
+EM_BOOL onContextLost(int, const void*, void*) {
+    contextLost = true;
+    // Only a loss whose default is prevented lets the browser give the
+    // context back.
+    return EM_TRUE;
+}
+
+// Nothing made in the lost context survives it: the shader, the buffer,
+// every texture and the fixed state are made again, as at start-up.
+EM_BOOL onContextRestored(int, const void*, void*) {
+    if (app::quitRequested) return EM_TRUE;
+    if (!render::attachGl11()) {
+        showSetupError("Can't Create A GL Rendering Context.");
+        return EM_TRUE;
+    }
+    render::initScene();
+    contextLost = false;
+    return EM_TRUE;
 }
 
 bool createContext() {
@@ -84,6 +109,8 @@ bool createContext() {
     attributes.majorVersion = 1;
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = emscripten_webgl_create_context("#canvas", &attributes);
     if (context <= 0) return false;
+    emscripten_set_webglcontextlost_callback("#canvas", nullptr, EM_FALSE, onContextLost);
+    emscripten_set_webglcontextrestored_callback("#canvas", nullptr, EM_FALSE, onContextRestored);
     return emscripten_webgl_make_context_current(context) == EMSCRIPTEN_RESULT_SUCCESS &&
            render::attachGl11();
 }

@@ -217,6 +217,10 @@ Module.shell = (function () {
 
   // --- the line that asks for a click -----------------------------------
   var hint = {
+    // Whether the gesture that starts the sound has come. The context stays
+    // suspended for a while after it, and what the user does meanwhile is
+    // meant for the musicdisk.
+    asked: false,
     // Browsers start sound only after a gesture: until then the sound is
     // queued but the context is suspended.
     update: function () {
@@ -225,12 +229,14 @@ Module.shell = (function () {
     },
     // The first click or key anywhere only starts the sound. Escape is no
     // gesture to a browser, so it goes on to quit; a touch counts only when
-    // the finger lifts, so the lift asks again.
+    // the finger lifts, so the lift asks again, and so does every later
+    // gesture until the sound runs, in case the browser did not count one.
     gesture: function (event) {
       if (ended || !sound.context || sound.context.state === "running") return;
       if (event.type === "keydown" && event.keyCode === 27) return;
       sound.context.resume().then(hint.update);
-      if (event.type === "pointerup") return;
+      if (event.type === "pointerup" || hint.asked) return;
+      hint.asked = true;
       event.preventDefault();
       event.stopImmediatePropagation();
     }
@@ -240,6 +246,10 @@ Module.shell = (function () {
   window.addEventListener("keydown", hint.gesture, true);
 
   // --- the window and its input ----------------------------------------
+  function clamp(value, low, high) {
+    return Math.min(Math.max(value, low), high);
+  }
+
   var windowInput = {
     dragging: null,
     pointerDown: function (event) {
@@ -256,14 +266,33 @@ Module.shell = (function () {
       var canvas = event.currentTarget;
       var drag = windowInput.dragging;
       if (drag && drag.id === event.pointerId) {
-        canvas.style.left = (drag.left + event.clientX - drag.x) + "px";
-        canvas.style.top = (drag.top + event.clientY - drag.y) + "px";
+        // The point held stays in the page, as the mouse stays on the
+        // screen: however far the pointer goes, the window can be grabbed again.
+        var x = clamp(event.clientX, 0, window.innerWidth - 1);
+        var y = clamp(event.clientY, 0, window.innerHeight - 1);
+        canvas.style.left = (drag.left + x - drag.x) + "px";
+        canvas.style.top = (drag.top + y - drag.y) + "px";
         return;
       }
       if (!ended) Module._veltrane_mouse_moved(event.offsetX | 0, event.offsetY | 0);
     },
     pointerUp: function (event) {
       if (windowInput.dragging && windowInput.dragging.id === event.pointerId) windowInput.dragging = null;
+    },
+    // A page made smaller can leave the window out of sight. One that shows
+    // less than half of what the page has room for comes back to the
+    // nearest place where it is wholly inside, or to the top left of a page
+    // too small for it; one mostly in sight stays where it was put.
+    resized: function () {
+      var canvas = element("canvas");
+      var width = window.innerWidth, height = window.innerHeight;
+      var left = canvas.offsetLeft, top = canvas.offsetTop;
+      var seenWidth = Math.max(0, Math.min(left + canvas.width, width) - Math.max(left, 0));
+      var seenHeight = Math.max(0, Math.min(top + canvas.height, height) - Math.max(top, 0));
+      var room = Math.min(canvas.width, width) * Math.min(canvas.height, height);
+      if (2 * seenWidth * seenHeight >= room) return;
+      canvas.style.left = clamp(left, 0, Math.max(0, width - canvas.width)) + "px";
+      canvas.style.top = clamp(top, 0, Math.max(0, height - canvas.height)) + "px";
     },
     keyDown: function (event) {
       if (ended) return;
@@ -292,6 +321,7 @@ Module.shell = (function () {
       canvas.addEventListener("pointerup", windowInput.pointerUp);
       canvas.addEventListener("pointercancel", windowInput.pointerUp);
       window.addEventListener("keydown", windowInput.keyDown);
+      window.addEventListener("resize", windowInput.resized);
       canvas.hidden = false;
       hint.update();
     },

@@ -14,6 +14,7 @@ Chromium or the native tools it compares against are missing.
 
 import argparse
 import base64
+import functools
 import os
 import sys
 import time
@@ -48,6 +49,7 @@ CORNER_IMAGE = (128, 121, 256, 249)
 FIRST_TITLE_ROW = (95, 80, 175, 89)
 FLOWN_TITLE = (60, 99, 210, 116)
 WINDOW_PLACE = "[document.getElementById('canvas').offsetLeft, document.getElementById('canvas').offsetTop]"
+SKIN_IMAGE = os.path.join(ROOT, "resources", "art", "skin.tga")
 
 
 def inside(point, box):
@@ -62,6 +64,42 @@ def red(colour):
 def bright_pixels(image, box, level=150):
     return sum(1 for y in range(box[1], box[3]) for x in range(box[0], box[2])
                if min(image.getpixel((x, y))[:3]) > level)
+
+
+@functools.lru_cache(maxsize=None)
+def skin_image():
+    return Image.open(SKIN_IMAGE).convert("RGBA")
+
+
+def scene_faults(image):
+    """What is wrong in a shot of the window, as messages: the skin must be
+    exact where it is opaque, apart from what is drawn over it; the cube's
+    two passes of noise at the brightness the Windows program gives them
+    (its cube averages 109 to 113 of 255: a wrong texture environment washes
+    it out, missing noise darkens it); the ring's red characters in the
+    cube's corner and nowhere else."""
+    faults = []
+    skin = skin_image()
+    wrong = [(x, y) for y in range(WINDOW) for x in range(WINDOW)
+             if skin.getpixel((x, y))[3] == 255 and not inside((x, y), CUBE_CORNER)
+             and not inside((x, y), CORNER_IMAGE)
+             and image.getpixel((x, y)) != skin.getpixel((x, y))[:3]]
+    if wrong:
+        faults.append("%d opaque skin pixels are not the skin, first %s" % (len(wrong), wrong[:10]))
+    cube = [p for p in image.crop(CUBE_CORNER).getdata() if max(p) > 60 and not red(p)]
+    if len(cube) <= 800:
+        faults.append("the cube is missing")
+    else:
+        mean = sum(sum(p) for p in cube) / (3 * len(cube))
+        if not 100 < mean < 118:
+            faults.append("the cube's pixels average %.0f" % mean)
+    ring = [(x, y) for y in range(WINDOW) for x in range(WINDOW) if red(image.getpixel((x, y)))]
+    if sum(1 for p in ring if inside(p, CUBE_CORNER)) <= 20:
+        faults.append("no ring in the corner")
+    outside = [p for p in ring if not inside(p, CUBE_CORNER) and not red(skin.getpixel(p))]
+    if outside:
+        faults.append("red outside the cube's corner: %s" % outside[:10])
+    return faults
 
 
 def render_track(track, seconds):
@@ -93,9 +131,9 @@ class Page:
     def close(self):
         self.browser.close()
 
-    def click(self, point):
+    def click(self, point, times=1):
         self.browser.move(self.left + point[0], self.top + point[1])
-        self.browser.click(self.left + point[0], self.top + point[1])
+        self.browser.click(self.left + point[0], self.top + point[1], times=times)
 
     def key(self, name):
         self.browser.key(name)
@@ -188,6 +226,24 @@ class WebMusicdiskTest(unittest.TestCase):
         self.assertEqual(page.evaluate(WINDOW_PLACE), [x - 30, y + 55])
         page.browser.screenshot(os.path.join(self.out, "moved.png"))
 
+        # However far the pointer goes, the point held stays in the page, as
+        # the mouse stays on the screen.
+        page.browser.drag(x - 30 + PLAIN_SKIN[0], y + 55 + PLAIN_SKIN[1], -2000, -2000)
+        self.assertEqual(page.evaluate(WINDOW_PLACE), [-PLAIN_SKIN[0], -PLAIN_SKIN[1]])
+        page.browser.drag(0, 0, 3000, 3000)
+        self.assertEqual(page.evaluate(WINDOW_PLACE), [width - 1 - PLAIN_SKIN[0], height - 1 - PLAIN_SKIN[1]])
+        page.browser.screenshot(os.path.join(self.out, "held_in_the_corner.png"))
+        # A page made too small for where the window was brings it back; one
+        # that leaves most of the window in sight leaves it where it was put.
+        page.browser.resize(200, 150)
+        wait_for(lambda: page.evaluate(WINDOW_PLACE) == [0, 0], 10, "the window to come back into the page")
+        page.browser.screenshot(os.path.join(self.out, "small_page.png"))
+        page.browser.resize()
+        page.browser.drag(PLAIN_SKIN[0], PLAIN_SKIN[1], -60, 0)
+        page.browser.resize(width - 100, height - 100)
+        self.assertEqual(page.evaluate(WINDOW_PLACE), [-60, 0])
+        page.browser.resize()
+
         # The first ten seconds handed to Web Audio are `ahx render --track 1`.
         wait_for(lambda: page.sound()[0] * BLOCK >= 10 * SAMPLE_RATE, 30, "ten seconds to be queued")
         self.assertEqual(page.evaluate("Module.shell.sound.path"), "worklet")
@@ -233,14 +289,6 @@ class WebMusicdiskTest(unittest.TestCase):
         page.browser.move(page.left + PLAIN_SKIN[0] + 1, page.top + PLAIN_SKIN[1])
         time.sleep(2.5)
         first = page.shot("first_tune")
-        skin = Image.open(os.path.join(ROOT, "resources", "art", "skin.tga")).convert("RGBA")
-
-        # The skin exactly where it is opaque, apart from what is drawn over it.
-        wrong = [(x, y) for y in range(WINDOW) for x in range(WINDOW)
-                 if skin.getpixel((x, y))[3] == 255 and not inside((x, y), CUBE_CORNER)
-                 and not inside((x, y), CORNER_IMAGE)
-                 and first.getpixel((x, y)) != skin.getpixel((x, y))[:3]]
-        self.assertEqual(wrong[:10], [], "%d opaque skin pixels are not the skin" % len(wrong))
         # The titles behind the screen: the selected one has flown out of the list.
         self.assertEqual(bright_pixels(first, FIRST_TITLE_ROW), 0, "the selected title is still in the list")
         self.assertGreater(bright_pixels(first, FLOWN_TITLE), 100, "no flown-out title")
@@ -256,22 +304,32 @@ class WebMusicdiskTest(unittest.TestCase):
         changed = sum(1 for y in range(CUBE_CORNER[1], CUBE_CORNER[3]) for x in range(CUBE_CORNER[0], CUBE_CORNER[2])
                       if second.getpixel((x, y)) != later.getpixel((x, y)))
         self.assertGreater(changed, 200, "the cube's corner does not change")
-
-        # The cube's two passes of noise at the brightness the Windows program
-        # gives them (its cube averages 109 to 113 of 255): a wrong texture
-        # environment washes it out, missing noise darkens it.
         for image in (first, second, later):
-            cube = [p for p in image.crop(CUBE_CORNER).getdata() if max(p) > 60 and not red(p)]
-            self.assertGreater(len(cube), 800, "the cube is missing")
-            mean = sum(sum(p) for p in cube) / (3 * len(cube))
-            self.assertTrue(100 < mean < 118, "the cube's pixels average %.0f" % mean)
+            self.assertEqual(scene_faults(image), [])
+        self.assertEqual(page.errors(), [])
 
-        # The ring's red characters lie in the cube's corner and nowhere else.
-        for image in (first, second, later):
-            ring = [(x, y) for y in range(WINDOW) for x in range(WINDOW) if red(image.getpixel((x, y)))]
-            outside = [p for p in ring if not inside(p, CUBE_CORNER) and not red(skin.getpixel(p))]
-            self.assertGreater(sum(1 for p in ring if inside(p, CUBE_CORNER)), 20, "no ring in the corner")
-            self.assertEqual(outside[:10], [], "red outside the cube's corner")
+    def test_a_lost_webgl_context_is_restored_while_the_sound_goes_on(self):
+        page = self.open()
+        page.wait_for_sound(1, 5)
+        page.evaluate("window.contextLoss = document.getElementById('canvas').getContext('webgl')"
+                      ".getExtension('WEBGL_lose_context'); contextLoss.loseContext(); true")
+        lost = "document.getElementById('canvas').getContext('webgl').isContextLost()"
+        wait_for(lambda: page.evaluate(lost), 10, "the context to be lost")
+        self.assertNotEqual(scene_faults(page.shot("lost")), [], "the scene shows without a context")
+        played = page.sound()[1]
+
+        def drawn_again():
+            shot = page.shot("restored")
+            return not scene_faults(shot) and shot
+
+        page.evaluate("contextLoss.restoreContext(); true")
+        restored = wait_for(drawn_again, 30, "the scene to be drawn again")
+        self.assertGreater(bright_pixels(restored, FLOWN_TITLE), 100, "no title flown out")
+        wait_for(lambda: page.shot("restored_later").crop(CUBE_CORNER).tobytes()
+                 != restored.crop(CUBE_CORNER).tobytes(), 10, "the cube to turn on")
+        # The sound went on through it all, in its one opening.
+        wait_for(lambda: page.sound()[1] >= played + 25, 10, "the sound to go on")
+        self.assert_sequence([1])
         self.assertEqual(page.errors(), [])
 
     def test_twenty_seconds_and_twenty_track_changes_without_an_error(self):
@@ -324,14 +382,14 @@ class WebMusicdiskTest(unittest.TestCase):
             self.skipTest("this Chromium starts sound without a gesture")
         self.assertFalse(page.evaluate("document.getElementById('hint').hidden"), "no hint before the sound")
         page.browser.screenshot(os.path.join(self.out, "waiting_for_a_click.png"))
-        # The first click, on the next zone, only starts the sound: track 1.
-        page.click(NEXT)
+        # Of three quick clicks on the next zone, the first only starts the
+        # sound; the two after it, which come while the browser is still
+        # starting it, each change the track.
+        page.click(NEXT, times=3)
         wait_for(lambda: page.evaluate("Module.shell.sound.context.state") == "running", 10, "the sound to start")
-        page.wait_for_sound(1, 5)
+        page.wait_for_sound(3, 5)
         self.assertTrue(page.evaluate("document.getElementById('hint').hidden"))
-        page.click(NEXT)
-        page.wait_for_sound(2, 5)
-        self.assert_sequence([1, 2])
+        self.assert_sequence([1, 2, 3])
         self.assertEqual(page.errors(), [])
         page.close()
 

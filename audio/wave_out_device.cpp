@@ -193,15 +193,18 @@ void WaveOutDevice::refill() {
 
 void WaveOutDevice::fillBlock(int32_t i) {
     AudioBlock& block = blocks[i];
+    int32_t bytes = blockBytes;
     if (blockSource != nullptr) {
-        blockSource->renderPcm16(block.data, blockBytes / 2 / channels);
+        const int32_t blockFrames = blockBytes / 2 / channels;
+        blockSource->renderPcm16(block.data, blockFrames);
+        bytes = std::clamp(blockSource->framesWritten(blockFrames), 0, blockFrames) * 2 * channels;
     } else if (bitsPerSample == 16) {
         convertToPcm16(mixBuffer, blockBytes / 2, block.data);
     } else if (bitsPerSample == 8) {
         convertToPcm8(mixBuffer, blockBytes, block.data);
     }
     block.header->lpData = reinterpret_cast<char*>(block.data);
-    block.header->dwBufferLength = DWORD(blockBytes);
+    block.header->dwBufferLength = DWORD(bytes);
     block.header->dwFlags = 0;
     block.header->dwLoops = 0;
     MMRESULT result = waveOutPrepareHeader(waveOut, block.header, kHeaderSize);

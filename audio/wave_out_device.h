@@ -26,6 +26,10 @@ public:
     // Writes `frames` frames of 16-bit little-endian PCM, the device's
     // channel count of samples each, to `out`.
     virtual void renderPcm16(uint8_t* out, int32_t frames) = 0;
+    // How many of the `frames` just written are sound: fewer where the sound
+    // ends within the block (or must wait for what follows), and the block
+    // is then queued that much shorter, with no silence after it.
+    virtual int32_t framesWritten(int32_t frames) const { return frames; }
 };
 
 struct AudioBlock {

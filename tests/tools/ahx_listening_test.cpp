@@ -9,10 +9,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <iterator>
+#include <set>
 #include <thread>
+#include <tuple>
 
 #include "ahx_tool_fixture.h"
+#include "tools/ahx/heard_sound.h"
+#include "tools/ahx/song_end.h"
 #include "tools/song_text/song_text.h"
 
 namespace {
@@ -46,6 +51,14 @@ protected:
         song.subsongs = {1};
         song.subsongCount = 1;
         writeSong("two_ends.ahx", song);
+        // Songs of a few seconds that sound unlike each other; the first has
+        // a subsong from position 1.
+        ahx::Song first = synthetic::busySong(11, 2, 2);
+        first.subsongs = {1};
+        first.subsongCount = 1;
+        writeSong("list_a.ahx", first);
+        writeSong("list_b.ahx", synthetic::busySong(12, 2, 2));
+        writeSong("list_c.ahx", synthetic::busySong(13, 2, 2));
     }
 
     static Samples render(const std::string& arguments, SF_INFO& info, const std::string& name) {
@@ -86,9 +99,15 @@ protected:
         return bytes;
     }
 
-    struct OnTerminal {
-        std::chrono::milliseconds typeAfter{0};
+    // At `at` after the start, `keys` are typed and then `action` is run.
+    struct Event {
+        std::chrono::milliseconds at;
         std::string keys;
+        std::function<void()> action;
+    };
+
+    struct OnTerminal {
+        std::vector<Event> events;
         unsigned short columns = 0;  // 0: no size set, as on a bare pseudo-terminal
         std::chrono::milliseconds resizeAfter{0};
         unsigned short resizedColumns = 0;
@@ -122,7 +141,7 @@ protected:
         EXPECT_GT(child, 0);
         std::string printed;
         const auto start = std::chrono::steady_clock::now();
-        bool typed = false;
+        size_t events = 0;
         bool resized = false;
         int status = 0;
         for (;;) {
@@ -138,9 +157,10 @@ protected:
                 EXPECT_EQ(ioctl(terminal, TIOCSWINSZ, &size), 0);
                 resized = true;
             }
-            if (!typed && elapsed >= how.typeAfter && !how.keys.empty()) {
-                EXPECT_EQ(write(terminal, how.keys.data(), how.keys.size()), ssize_t(how.keys.size()));
-                typed = true;
+            for (; events < how.events.size() && elapsed >= how.events[events].at; ++events) {
+                const Event& event = how.events[events];
+                EXPECT_EQ(write(terminal, event.keys.data(), event.keys.size()), ssize_t(event.keys.size()));
+                if (event.action) event.action();
             }
             if (waitpid(child, &status, WNOHANG) == child) break;
             if (elapsed > std::chrono::seconds(60)) {
@@ -160,6 +180,21 @@ protected:
         }
         close(terminal);
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, printed, ""};
+    }
+
+    // The status lines a run printed, each as it was last rewritten.
+    static std::vector<std::string> statusUpdates(const std::string& printed) {
+        std::vector<std::string> updates;
+        std::istringstream in(printed);
+        for (std::string update; std::getline(in, update, '\r');) {
+            if (const size_t end = update.find("\033[K"); end != std::string::npos)
+                updates.push_back(update.substr(0, end));
+        }
+        return updates;
+    }
+
+    static size_t columns(const std::string& text) {
+        return size_t(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
     }
 
     // In the forked session leader: the job control of an interactive shell.
@@ -493,30 +528,29 @@ TEST_F(AhxListening, PlaySoundsWhatRenderWritesAndShowsALevelMeterPerChannelWith
     // muted one, on one line rewritten in place within the window's width,
     // whatever it is resized to: the title gives way first, the meters last.
     OnTerminal window;
-    window.columns = 78;
+    window.columns = 81;
     window.resizeAfter = std::chrono::milliseconds(1200);
     window.resizedColumns = 40;
-    window.typeAfter = std::chrono::milliseconds(2500);
-    window.keys = "q";
-    Result onTerminal =
-        runOnTerminal({"play", path("busy.ahx"), "--mute", "2"}, "VELTRANE_WAVEOUT_FILE=/dev/null", window);
+    window.events = {{std::chrono::milliseconds(2500), "q", {}}};
+    Result onTerminal = runOnTerminal({"play", path("busy.ahx"), path("busy_text.ahxt"), "--mute", "2"},
+                                      "VELTRANE_WAVEOUT_FILE=/dev/null", window);
     EXPECT_EQ(onTerminal.code, 0) << onTerminal.out;
-    EXPECT_EQ(std::count(onTerminal.out.begin(), onTerminal.out.end(), '\n'), 1) << onTerminal.out;
-    std::vector<std::string> updates;
-    std::istringstream in(onTerminal.out);
-    for (std::string update; std::getline(in, update, '\r');) {
-        if (const size_t end = update.find("\033[K"); end != std::string::npos)
-            updates.push_back(update.substr(0, end));
-    }
+    // The keys on the first line, then the status line alone.
+    EXPECT_EQ(
+        onTerminal.out.rfind("keys: n/Right next  p/Left previous  SPACE pause  s subsong  q quit\r\n", 0),
+        0u)
+        << onTerminal.out;
+    EXPECT_EQ(std::count(onTerminal.out.begin(), onTerminal.out.end(), '\n'), 2) << onTerminal.out;
+    const std::vector<std::string> updates = statusUpdates(onTerminal.out);
     ASSERT_GT(updates.size(), 10u) << onTerminal.out;
-    auto columns = [](const std::string& text) {
-        return std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; });
-    };
     const std::string widest =
         *std::max_element(updates.begin(), updates.end(),
                           [&](const auto& a, const auto& b) { return columns(a) < columns(b); });
-    EXPECT_LE(columns(widest), 77) << widest;
-    EXPECT_EQ(updates.front().rfind("bus\u2026  position ", 0), 0u) << updates.front();
+    EXPECT_LE(columns(widest), 80) << widest;
+    // The place in the list, the title cut short, the time against the
+    // song's length; the step gave way.
+    EXPECT_EQ(updates.front().rfind("1/2  busy\u2026  position   0/8  0:00.", 0), 0u) << updates.front();
+    EXPECT_NE(updates.front().find(" / 0:30.7  1[#"), std::string::npos) << updates.front();
     EXPECT_NE(updates.front().find("  1[#"), std::string::npos) << updates.front();
     EXPECT_NE(updates.front().find(" 2[ off ]"), std::string::npos) << updates.front();
     EXPECT_EQ(updates.back().rfind("1[", 0), 0u) << updates.back();
@@ -533,6 +567,250 @@ TEST_F(AhxListening, PlayInTheBackgroundPlaysAndLeavesTheTerminalToTheShell) {
     // Played at the device's pace, a second and more of it by then.
     EXPECT_GT(readText(sound).size(), 2u * 44100u) << r.out;
     EXPECT_EQ(r.out.find("position"), std::string::npos) << r.out;
+}
+
+class AhxPlayList : public AhxListening {
+protected:
+    static std::string rendered(const std::string& arguments) {
+        Result r = run("render " + arguments + " --raw -o " + path("piece.raw"));
+        EXPECT_EQ(r.code, 0) << arguments << "\n" << r.err;
+        return readText(path("piece.raw"));
+    }
+
+    static const ahx::WaveTables& bank() {
+        static const auto* tables = new ahx::WaveTables;
+        return *tables;
+    }
+
+    // The song as the tool has it after reading its file.
+    static ahx::Song loaded(const ahx::Song& song) {
+        const std::vector<uint8_t> bytes = ahx::writeSongImage(ahx::imageOf(song));
+        ahx::Song out;
+        EXPECT_EQ(ahx::loadSong(out, bytes.data(), int32_t(bytes.size())), 1);
+        return out;
+    }
+
+    // `frames` mono samples of `song` played from `start`, as PCM bytes.
+    static std::string soundFrom(const ahx::Song& song, const tools::StartPoint& start, int64_t frames) {
+        auto player = std::make_unique<ahx::Player>();
+        player->bindWaveTables(&bank());
+        player->song = song;
+        tools::startAt(*player, start);
+        audio::MemoryOutput out;
+        EXPECT_EQ(out.setup(44100, 16, 2, 1.0f), 1);
+        EXPECT_EQ(out.play(player.get()), 1);
+        Samples samples(size_t(std::max<int64_t>(frames, 0)));
+        out.renderPcm16(samples.data(), int64_t(samples.size()));
+        return pcmBytes(samples);
+    }
+
+    static size_t samePrefix(const std::string& a, const std::string& b) {
+        return size_t(
+            std::mismatch(a.begin(), a.begin() + long(std::min(a.size(), b.size())), b.begin()).first -
+            a.begin());
+    }
+
+    // Plays without waiting into a file of its own; answers the sound.
+    static std::string played(const std::string& arguments, Result& r, const std::string& before = "") {
+        const std::string sound = path("list.raw");
+        fs::remove(sound);
+        r = run("play " + arguments, "",
+                "VELTRANE_WAVEOUT_FILE=" + sound + " VELTRANE_WAVEOUT_PACE=fast " + before + "timeout 60 ");
+        return readText(sound);
+    }
+
+    // Where in `sound`, at most `longest` bytes on from `at`, the sound
+    // `next` begins (heard for 0.1 s, or to the end): the last such place,
+    // as a piece's own sound can agree with the next for a few samples.
+    static std::optional<size_t> cutBefore(const std::string& sound, size_t at, size_t longest,
+                                           const std::string& next) {
+        constexpr size_t kHeard = 8820;
+        for (size_t cut = at + longest - longest % 2; cut + kHeard > at + longest && cut > at; cut -= 2) {
+            const size_t want = std::min({kHeard, sound.size() - cut, next.size()});
+            if (sound.compare(cut, want, next, 0, want) == 0) return cut;
+        }
+        return std::nullopt;
+    }
+
+    // `sound` is made of beginnings of `pieces`, one after another, each cut
+    // where a key cut it.
+    static testing::AssertionResult piecesInTurn(const std::string& sound,
+                                                 const std::vector<std::string>& pieces) {
+        size_t at = 0;
+        for (size_t k = 0; k < pieces.size(); ++k) {
+            const size_t same = samePrefix(sound.substr(at), pieces[k]);
+            if (k + 1 == pieces.size()) {
+                at += same;
+                break;
+            }
+            const std::optional<size_t> cut = cutBefore(sound, at, same, pieces[k + 1]);
+            if (!cut)
+                return testing::AssertionFailure()
+                       << "piece " << k + 2 << " does not follow piece " << k + 1 << ", heard from byte "
+                       << at << " for " << same << " bytes";
+            at = *cut;
+        }
+        if (at != sound.size())
+            return testing::AssertionFailure() << sound.size() - at << " bytes follow the last piece";
+        return testing::AssertionSuccess();
+    }
+};
+
+TEST_F(AhxPlayList, PlayedToItsEndAListIsItsSongsRendersOneAfterAnother) {
+    const std::string a = path("list_a.ahx"), b = path("list_b.ahx"), c = path("list_c.ahx");
+    const std::string stops = path("stops.ahx");
+    // A song that cannot be loaded is reported and left out; one that stops
+    // by itself moves on at once and is not faded; each that loops moves on
+    // at its second return, faded. Nothing lies between them.
+    Result r;
+    std::string sound =
+        played(a + " " + path("garbage.ahx") + " " + stops + " " + b + " --loops 2 --fade 0.5", r);
+    EXPECT_EQ(r.code, 2);
+    ASSERT_EQ(lines(r.err).size(), 2u) << r.err;
+    EXPECT_NE(r.err.find(path("garbage.ahx") + ": not an AHX song"), std::string::npos) << r.err;
+    EXPECT_EQ(lines(r.err)[1], "ahx play: 1 of 4 songs failed");
+    const std::string options = " --loops 2 --fade 0.5";
+    EXPECT_TRUE(sound == rendered(a + options) + rendered(stops + options) + rendered(b + options));
+
+    // A folder plays its songs in name order, text forms among them, and
+    // leaves other files alone; several songs play once through.
+    fs::create_directories(path("songs"));
+    fs::copy_file(b, path("songs/2.ahx"), fs::copy_options::overwrite_existing);
+    writeBytes("songs/1.ahxt", tools::printSongText(ahx::imageOf(synthetic::busySong(13, 2, 2))));
+    writeBytes("songs/notes.txt", "not a song");
+    sound = played(path("songs") + " --stereo --separation 30", r);
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(sound == rendered(path("songs/1.ahxt") + " --stereo --separation 30") +
+                             rendered(b + " --stereo --separation 30"));
+    fs::create_directories(path("nothing"));
+    writeBytes("nothing/notes.txt", "not a song");
+    EXPECT_EQ(played(path("nothing"), r), "");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("no songs in this folder"), std::string::npos) << r.err;
+
+    // One song loops until quit unless --loops ends it; one that stops ends the play.
+    EXPECT_TRUE(played(a + " --loops 2", r) == rendered(a + " --loops 2"));
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(played(stops, r) == rendered(stops));
+
+    // A subsong the song does not have is reported as render reports it.
+    sound = played(a + " " + b + " --subsong 1", r);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find(b + ": no subsong 1 (the song has 0)"), std::string::npos) << r.err;
+    EXPECT_TRUE(sound == rendered(a + " --subsong 1"));
+
+    // Shuffled, each song plays once.
+    const std::string ra = rendered(a), rb = rendered(b), rc = rendered(c);
+    sound = played(a + " " + b + " " + c + " --shuffle", r);
+    const std::vector<std::string> orders = {ra + rb + rc, ra + rc + rb, rb + ra + rc,
+                                             rb + rc + ra, rc + ra + rb, rc + rb + ra};
+    EXPECT_NE(std::find(orders.begin(), orders.end(), sound), orders.end());
+
+    // --loop-list starts again after the last song, until interrupted.
+    sound = played(a + " " + b + " --loop-list", r, "timeout --preserve-status -s INT 2 ");
+    EXPECT_EQ(r.code, 0) << r.err;
+    const std::string round = ra + rb;
+    ASSERT_GT(sound.size(), round.size() + ra.size());
+    for (size_t at = 0; at < sound.size(); at += round.size()) {
+        const size_t n = std::min(round.size(), sound.size() - at);
+        ASSERT_TRUE(sound.compare(at, n, round, 0, n) == 0) << at;
+    }
+}
+
+TEST_F(AhxPlayList, TheKeysMoveThroughTheListAndTheSubsongs) {
+    using std::chrono::milliseconds;
+    const std::string sound = path("keys.raw");
+    const std::string a = path("list_a.ahx"), b = path("list_b.ahx"), c = path("list_c.ahx");
+    OnTerminal how;
+    how.columns = 120;
+    // Next twice (n, Right), previous early (back to B) and late (B from
+    // its start), previous by Left (A), the next subsong, quit.
+    how.events = {{milliseconds(800), "n", {}},       {milliseconds(1600), "\033[C", {}},
+                  {milliseconds(2400), "p", {}},      {milliseconds(5800), "p", {}},
+                  {milliseconds(6600), "\033[D", {}}, {milliseconds(7400), "s", {}},
+                  {milliseconds(8200), "q", {}}};
+    Result r = runOnTerminal({"play", a, b, c, "--loops", "3"}, "VELTRANE_WAVEOUT_FILE=" + sound, how);
+    EXPECT_EQ(r.code, 0) << r.out;
+    const std::string ra = rendered(a + " --loops 3"), rb = rendered(b + " --loops 3");
+    EXPECT_TRUE(piecesInTurn(readText(sound), {ra, rb, rendered(c + " --loops 3"), rb, rb, ra,
+                                               rendered(a + " --loops 3 --subsong 1")}));
+    const std::vector<std::string> updates = statusUpdates(r.out);
+    ASSERT_FALSE(updates.empty()) << r.out;
+    EXPECT_EQ(updates.front().rfind("1/3 subsong 0/1  busy 11  position   0/2  step ", 0), 0u)
+        << updates.front();
+    EXPECT_NE(updates.front().find(" / 0:11.5  1["), std::string::npos) << updates.front();
+    EXPECT_EQ(updates.back().rfind("1/3 subsong 1/1  busy 11  position   1/2", 0), 0u) << updates.back();
+}
+
+TEST_F(AhxPlayList, AWatchedTextPlaysOnFromTheSamePlaceWhenSavedAndShowsItsMistakes) {
+    using std::chrono::milliseconds;
+    // Four times the speed: a position every 0.96 s.
+    ahx::Song before = synthetic::busySong(21, 4, 8);
+    ahx::Song after = synthetic::busySong(22, 4, 8);
+    after.title = "edited";
+    ahx::Song shorter = synthetic::busySong(23, 4, 1);
+    shorter.title = "shorter";
+    const std::string text = path("watched.ahxt");
+    // As editors save: whole, under another name first.
+    auto save = [&](const std::string& content) {
+        writeBytes("watched.tmp", content);
+        fs::rename(path("watched.tmp"), text);
+    };
+    save(tools::printSongText(ahx::imageOf(before)));
+    const std::string sound = path("watched.raw");
+    OnTerminal how;
+    how.columns = 200;
+    how.events = {{milliseconds(1000), "", [&] { save(readText(path("mistake.ahxt"))); }},
+                  {milliseconds(2500), "", [&] { save(tools::printSongText(ahx::imageOf(after))); }},
+                  {milliseconds(4000), "", [&] { save(tools::printSongText(ahx::imageOf(shorter))); }},
+                  {milliseconds(4800), "q", {}}};
+    Result r = runOnTerminal({"play", text, "--watch"}, "VELTRANE_WAVEOUT_FILE=" + sound, how);
+    EXPECT_EQ(r.code, 0) << r.out;
+    const std::vector<std::string> updates = statusUpdates(r.out);
+    const auto shown = [&](const std::string& part) {
+        return std::find_if(updates.begin(), updates.end(),
+                            [&](const std::string& u) { return u.find(part) != std::string::npos; });
+    };
+    // The mistake in front of the title of the version still playing.
+    const auto mistake = shown(text + ":3: channel 3 track must be a number, not 'zero'  busy 21  position");
+    ASSERT_NE(mistake, updates.end()) << r.out;
+    const auto edited = shown("edited  position");
+    ASSERT_NE(edited, updates.end()) << r.out;
+    EXPECT_LT(mistake, edited);
+    EXPECT_EQ(edited->find(":3:"), std::string::npos) << *edited;
+    // Saved past position 0, the one-position version starts over.
+    const auto restarted = shown("shorter  position   0/1");
+    ASSERT_NE(restarted, updates.end()) << r.out;
+    EXPECT_LT(edited, restarted);
+    EXPECT_NE(restarted->find("  0:00."), std::string::npos) << *restarted;
+
+    // The sound: the first version unbroken through the mistake, then the
+    // edit from a step heard about when it was saved, then the shorter
+    // version from its start.
+    const std::string played = readText(sound);
+    const ahx::Song first = loaded(before), second = loaded(after);
+    const std::string third = soundFrom(loaded(shorter), {}, int64_t(played.size() / 2));
+    const size_t unbroken = samePrefix(played, soundFrom(first, {}, int64_t(played.size() / 2)));
+    EXPECT_GT(unbroken, size_t(44100 * 3)) << "the mistake cut the sound";
+    tools::HeardSound heard(first, bank(), {}, {true, true, true, true});
+    std::set<std::tuple<int32_t, int32_t, int32_t>> tried;
+    bool found = false;
+    for (int64_t frame = int64_t(unbroken / 2) - 22050; frame < int64_t(unbroken / 2) + 22050 && !found;
+         frame += 441) {
+        heard.advanceTo(frame);
+        const ahx::Player& at = heard.player();
+        if (!tried.insert({at.position, at.stepIndex, at.tempo}).second) continue;
+        const std::string edit =
+            soundFrom(second, {0, at.position, at.stepIndex, at.tempo}, int64_t(played.size() / 2));
+        const std::optional<size_t> cut = cutBefore(played, 0, unbroken, edit);
+        if (!cut) continue;
+        const std::optional<size_t> next =
+            cutBefore(played, *cut, samePrefix(played.substr(*cut), edit), third);
+        found =
+            next && *next > *cut + 44100 && samePrefix(played.substr(*next), third) == played.size() - *next;
+    }
+    EXPECT_TRUE(found) << "the edit did not go on from a step heard when it was saved (" << tried.size()
+                       << " tried)";
 }
 
 TEST_F(AhxListening, OnATerminalABatchShowsOneProgressLinePerFileAndNoSoundIsPrinted) {
@@ -571,6 +849,10 @@ TEST_F(AhxListening, MixOptionsOutOfRangeOrAtOddsAreUsageErrors) {
              "trace " + song + " --ticks 3 --stereo",
              "play " + song + " --solo 9",
              "play " + song + " --separation 10",
+             "play " + song + " --loops 0",
+             "play " + song + " --fade",
+             "play " + song + " --subsong 256",
+             std::string("play --loop-list"),
          }) {
         Result r = run(args);
         EXPECT_EQ(r.code, 1) << args;

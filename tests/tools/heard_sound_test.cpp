@@ -39,7 +39,7 @@ TEST(HeardSound, LevelsAndPositionAreThoseOfTheSampleSoundingNow) {
     const ahx::Song song = synthetic::busySong(13);
     const std::vector<std::vector<int32_t>> voices = voicesOf(song, 6 * 44100);
     const bool heard[audio::kVoices] = {true, true, false, true};
-    tools::HeardSound sound(song, sharedBank(), 0, heard);
+    tools::HeardSound sound(song, sharedBank(), {}, heard);
     int64_t from = 0;
     // Uneven steps, as a status line refreshed by a busy terminal takes them.
     for (int64_t to : {2205, 2205, 4000, 30000, 30001, 100000, 264600}) {
@@ -77,7 +77,7 @@ TEST(HeardSound, ANoteStillQueuedAheadShowsNoLevel) {
     song.highestTrack = int32_t(song.tracks.size()) - 1;
     song.positions[1].track[1] = song.highestTrack;
 
-    tools::HeardSound sound(song, sharedBank(), 0, kAll);
+    tools::HeardSound sound(song, sharedBank(), {}, kAll);
     // Position 1 begins at 32 steps of 6 ticks: 3.84 s.
     sound.advanceTo(int64_t(3.8 * 44100));
     for (int v = 0; v < audio::kVoices; ++v) EXPECT_EQ(sound.peak(v), 0) << v;
@@ -95,7 +95,7 @@ TEST(HeardSound, MeterCellsAreSixDecibelsEachAndLeftOutChannelsShowOff) {
 
     const ahx::Song song = synthetic::busySong(5);
     const bool heard[audio::kVoices] = {false, true, true, true};
-    tools::HeardSound sound(song, sharedBank(), 0, heard);
+    tools::HeardSound sound(song, sharedBank(), {}, heard);
     sound.advanceTo(44100);
     const std::string meter = tools::levelMeter(sound);
     EXPECT_EQ(meter.substr(0, 9), " 1[ off ]") << meter;

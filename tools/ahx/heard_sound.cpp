@@ -14,7 +14,7 @@ constexpr int32_t kCells = 5;
 
 }  // namespace
 
-HeardSound::HeardSound(const ahx::Song& song, const ahx::WaveTables& tables, int32_t subsong,
+HeardSound::HeardSound(const ahx::Song& song, const ahx::WaveTables& tables, const StartPoint& start,
                        const bool (&heard)[audio::kVoices])
     : player_(std::make_unique<ahx::Player>()),
       renderer_(std::make_unique<audio::ChannelRenderer>()),
@@ -22,7 +22,7 @@ HeardSound::HeardSound(const ahx::Song& song, const ahx::WaveTables& tables, int
     std::copy(std::begin(heard), std::end(heard), heard_);
     player_->bindWaveTables(&tables);
     player_->song = song;
-    player_->startSubsong(subsong);
+    startAt(*player_, start);
     renderer_->setup(kSampleRate, kFramesPerBlock, 0);
     renderer_->start(player_.get());
 }

@@ -12,13 +12,15 @@
 
 #include "ahx/player.h"
 #include "audio/channel_mix.h"
+#include "tools/ahx/song_end.h"
 
 namespace tools {
 
 class HeardSound {
 public:
-    // The song from subsong `subsong`; voices not heard[v] show no level.
-    HeardSound(const ahx::Song& song, const ahx::WaveTables& tables, int32_t subsong,
+    // The song from `start` (a subsong number starts that subsong); voices
+    // not heard[v] show no level.
+    HeardSound(const ahx::Song& song, const ahx::WaveTables& tables, const StartPoint& start,
                const bool (&heard)[audio::kVoices]);
 
     // Follows the song up to `frame` samples from its start (never back),

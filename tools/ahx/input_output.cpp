@@ -123,23 +123,40 @@ mode_t newFileMode() {
 
 }  // namespace
 
-bool readInputFile(std::string_view command, const std::string& path, size_t maxBytes,
-                   std::vector<uint8_t>& bytes) {
+bool readInputFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& why) {
     bytes.clear();
     errno = 0;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) return fail(command, path, lastError("cannot open"));
+    if (!file) {
+        why = lastError("cannot open");
+        return false;
+    }
     uint8_t chunk[65536];
     for (;;) {
         errno = 0;
         const size_t n = std::fread(chunk, 1, sizeof chunk, file.get());
-        if (n > maxBytes - bytes.size()) return fail(command, path, "too large (more than " + std::to_string(maxBytes >> 20) + " MiB)");
+        if (n > maxBytes - bytes.size()) {
+            why = "too large (more than " + std::to_string(maxBytes >> 20) + " MiB)";
+            return false;
+        }
         bytes.insert(bytes.end(), chunk, chunk + n);
         if (n < sizeof chunk) break;
     }
-    if (std::ferror(file.get())) return fail(command, path, lastError("read error"));
-    if (bytes.empty()) return fail(command, path, "empty file");
+    if (std::ferror(file.get())) {
+        why = lastError("read error");
+        return false;
+    }
+    if (bytes.empty()) {
+        why = "empty file";
+        return false;
+    }
     return true;
+}
+
+bool readInputFile(std::string_view command, const std::string& path, size_t maxBytes,
+                   std::vector<uint8_t>& bytes) {
+    std::string why;
+    return readInputFile(path, maxBytes, bytes, why) || fail(command, path, why);
 }
 
 std::string inputReplacedBy(const std::string& output, const std::vector<std::string>& inputs) {

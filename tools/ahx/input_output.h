@@ -22,6 +22,8 @@ inline constexpr size_t kMaxSourceBytes = size_t(64) << 20;
 // "ahx COMMAND: PATH: why" and answers false.
 bool readInputFile(std::string_view command, const std::string& path, size_t maxBytes,
                    std::vector<uint8_t>& bytes);
+// The same, answering why in `why` instead of printing it.
+bool readInputFile(const std::string& path, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& why);
 
 // The input among `inputs` that writing `output` would replace: the same
 // file (device and inode) once links are followed, hard links included.

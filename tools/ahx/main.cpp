@@ -20,7 +20,7 @@ constexpr Command kCommands[] = {
     {"info", tools::runInfo, "info SONG                      show the song's header, instruments and length"},
     {"trace", tools::runTrace, "trace SONG --ticks N           print each voice's output after every tick"},
     {"render", tools::runRender, "render SONG... -o OUT [...]    render to sound files, a folder or standard output"},
-    {"play", tools::runPlay, "play SONG                      play through the default sound device"},
+    {"play", tools::runPlay, "play SONG... [...]             play songs through the default sound device"},
     {"compile", tools::runCompile, "compile SRC -o SONG.ahx        compile a song's text form"},
     {"decompile", tools::runDecompile, "decompile SONG.ahx [-o SRC]    write a song's text form"},
 };

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cinttypes>
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -86,7 +85,6 @@ std::string help() {
     return std::string(kHelp) + "\nFormats this machine writes: " + writableFormatList() + "\n";
 }
 
-constexpr double kMaxSeconds = 3 * 3600;
 constexpr int32_t kChunkFrames = 4096;
 
 struct Settings {
@@ -168,13 +166,10 @@ public:
         if (settings_.seconds >= 0) {
             total = framesIn(settings_.seconds);
         } else {
-            const int64_t passes = settings_.loops > 0 ? settings_.loops : 1;
-            const int64_t limitSeconds =
-                std::min<int64_t>(passes * kDefaultLimitSeconds, int64_t(kMaxSeconds));
-            const SongSpan span = measureSong(song, *tables, subsong, int32_t(passes),
-                                              limitSeconds * ticksPerSecond(song.speedMultiplier));
-            total = samplesForTicks(span.ticks, song.speedMultiplier);
-            stopsByItself = span.reason == EndReason::stopped;
+            const SongLength length = measurePasses(song, *tables, StartPoint{subsong},
+                                                    int32_t(std::max<int64_t>(settings_.loops, 1)));
+            total = length.frames;
+            stopsByItself = length.stopsByItself;
         }
 
         const MixOptions& options = settings_.mix;
@@ -187,7 +182,7 @@ public:
             std::fprintf(stderr, "ahx render: %s: not faded: the song stops by itself (tempo 0)\n",
                          songArgument.name().c_str());
         } else if (settings_.fade > 0) {
-            const int64_t length = std::min(total, int64_t(std::llround(settings_.fade * kSampleRate)));
+            const int64_t length = fadeFrames(settings_.fade, total);
             mix.setFade(total - length, length);
         }
 

@@ -1,5 +1,6 @@
 #include "tools/ahx/song_argument.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,15 +19,8 @@ namespace tools {
 
 namespace {
 
-bool fail(std::string_view command, const std::string& name, const std::string& why) {
-    std::fprintf(stderr, "ahx %.*s: %s: %s\n", int(command.size()), command.data(), name.c_str(),
-                 why.c_str());
-    return false;
-}
-
-void report(std::string_view command, const std::string& path, const SongTextError& message) {
-    std::fprintf(stderr, "ahx %.*s: %s\n", int(command.size()), command.data(),
-                 describeSongTextError(path, message).c_str());
+void report(std::string_view command, const std::string& line) {
+    std::fprintf(stderr, "ahx %.*s: %s\n", int(command.size()), command.data(), line.c_str());
 }
 
 }  // namespace
@@ -35,29 +29,43 @@ bool isSongSource(std::string_view path) {
     return endsWithNoCase(path, ".ahxt");
 }
 
-bool compileSongSource(std::string_view command, const std::string& path, std::vector<uint8_t>& bytes) {
+bool compileSongSource(const std::string& path, std::vector<uint8_t>& bytes, std::string& message,
+                       std::vector<std::string>* warnings) {
     bytes.clear();
     std::vector<uint8_t> text;
-    if (!readInputFile(command, path, kMaxSourceBytes, text)) return false;
+    if (!readInputFile(path, kMaxSourceBytes, text, message)) {
+        message = path + ": " + message;
+        return false;
+    }
     ahx::SongImage image;
     SongTextError textError;
-    std::vector<SongTextError> warnings;
+    std::vector<SongTextError> found;
     if (!parseSongText(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()), image,
-                       textError, &warnings)) {
-        report(command, path, textError);
+                       textError, &found)) {
+        message = describeSongTextError(path, textError);
         return false;
     }
     std::string error;
     bytes = ahx::writeSongImage(image, &error);
     if (bytes.empty()) {
-        report(command, path, {0, error});
+        message = describeSongTextError(path, {0, error});
         return false;
     }
-    for (const SongTextError& warning : warnings) {
+    for (const SongTextError& warning : found) {
         // FILE:LINE: stays in front, where editors look for it.
-        report(command, path, {warning.line, "warning: " + warning.message});
+        if (warnings != nullptr)
+            warnings->push_back(describeSongTextError(path, {warning.line, "warning: " + warning.message}));
     }
     return true;
+}
+
+bool compileSongSource(std::string_view command, const std::string& path, std::vector<uint8_t>& bytes) {
+    std::string message;
+    std::vector<std::string> warnings;
+    const bool compiled = compileSongSource(path, bytes, message, &warnings);
+    if (!compiled) warnings = {message};
+    for (const std::string& line : warnings) report(command, line);
+    return compiled;
 }
 
 std::string SongArgument::outputStem() const {
@@ -67,6 +75,12 @@ std::string SongArgument::outputStem() const {
         return name;
     }
     return std::filesystem::path(path_).stem().string();
+}
+
+SongArgument SongArgument::ofFile(std::string path) {
+    SongArgument song;
+    song.path_ = std::move(path);
+    return song;
 }
 
 bool SongArgument::accept(Args args, size_t& i) {
@@ -83,39 +97,94 @@ bool SongArgument::accept(Args args, size_t& i) {
     return true;
 }
 
-bool SongArgument::loadTrack(std::string_view command, ahx::Song& song) {
+bool SongArgument::loadTrack(ahx::Song& song, std::string& message) {
     path_ = "--track " + track_;
     const std::optional<int64_t> number = parseInteger(track_, 1, app::trackCount);
     if (!number) {
-        return fail(command, path_,
-                    "no such track; the musicdisk has tracks 1 to " + std::to_string(app::trackCount));
+        message = path_ + ": no such track; the musicdisk has tracks 1 to " + std::to_string(app::trackCount);
+        return false;
     }
     const auto index = size_t(*number - 1);
     path_ = "track " + track_ + " (" + app::trackTitles[index] + ")";
     size_t size = 0;
     const uint8_t* bytes = resources::findResource("AHX", app::trackResourceIds[index], &size);
-    if (bytes == nullptr) return fail(command, path_, "this build carries no song for it");
-    if (ahx::loadSong(song, bytes, int32_t(size)) == 0) return fail(command, path_, "damaged AHX song");
+    message = path_ + ": ";
+    if (bytes == nullptr) {
+        message += "this build carries no song for it";
+        return false;
+    }
+    if (ahx::loadSong(song, bytes, int32_t(size)) == 0) {
+        message += "damaged AHX song";
+        return false;
+    }
+    message.clear();
+    return true;
+}
+
+bool SongArgument::load(ahx::Song& song, std::string& message, std::vector<std::string>* warnings) {
+    message.clear();
+    if (!track_.empty()) return loadTrack(song, message);
+    std::vector<uint8_t> bytes;
+    if (isSongSource(path_)) {
+        if (!compileSongSource(path_, bytes, message, warnings)) return false;
+    } else if (!readInputFile(path_, kMaxSongBytes, bytes, message)) {
+        message = path_ + ": " + message;
+        return false;
+    }
+    if (bytes.size() < 3 || std::memcmp(bytes.data(), "THX", 3) != 0) {
+        message = path_ + ": not an AHX song (no THX header)";
+        return false;
+    }
+    if (bytes.size() > 3 && bytes[3] >= 2) {
+        message = path_ + ": unsupported AHX format revision " + std::to_string(bytes[3]);
+        return false;
+    }
+    if (ahx::loadSong(song, bytes.data(), int32_t(bytes.size())) == 0) {
+        message = path_ + ": damaged AHX song (truncated or inconsistent data)";
+        return false;
+    }
     return true;
 }
 
 bool SongArgument::load(std::string_view command, ahx::Song& song) {
-    if (!track_.empty()) return loadTrack(command, song);
-    std::vector<uint8_t> bytes;
-    if (isSongSource(path_)) {
-        if (!compileSongSource(command, path_, bytes)) return false;
-    } else if (!readInputFile(command, path_, kMaxSongBytes, bytes)) {
+    std::string message;
+    std::vector<std::string> warnings;
+    const bool loaded = load(song, message, &warnings);
+    for (const std::string& line : warnings) report(command, line);
+    if (!loaded) report(command, message);
+    return loaded;
+}
+
+bool songsInFolder(const std::string& folder, std::vector<SongArgument>& songs, std::string& message) {
+    std::error_code error;
+    std::vector<std::filesystem::path> found;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::filesystem::path& file = it->path();
+        if (!it->is_regular_file(error)) continue;
+        // Folders of songs hold covers and notes too, and Amiga songs go by
+        // "AHX.name" as often as by "name.ahx": the first bytes decide.
+        if (isSongSource(file.string())) {
+            found.push_back(file);
+            continue;
+        }
+        char head[3] = {};
+        std::FILE* f = std::fopen(file.c_str(), "rb");
+        if (f == nullptr) continue;
+        const bool song = std::fread(head, 1, 3, f) == 3 && std::memcmp(head, "THX", 3) == 0;
+        std::fclose(f);
+        if (song) found.push_back(file);
+    }
+    if (error) {
+        message = folder + ": " + error.message();
         return false;
     }
-    if (bytes.size() < 3 || std::memcmp(bytes.data(), "THX", 3) != 0) {
-        return fail(command, path_, "not an AHX song (no THX header)");
+    if (found.empty()) {
+        message = folder + ": no songs in this folder (.ahx files or .ahxt texts)";
+        return false;
     }
-    if (bytes.size() > 3 && bytes[3] >= 2) {
-        return fail(command, path_, "unsupported AHX format revision " + std::to_string(bytes[3]));
-    }
-    if (ahx::loadSong(song, bytes.data(), int32_t(bytes.size())) == 0) {
-        return fail(command, path_, "damaged AHX song (truncated or inconsistent data)");
-    }
+    std::sort(found.begin(), found.end());
+    for (const std::filesystem::path& file : found) songs.push_back(SongArgument::ofFile(file.string()));
     return true;
 }
 

@@ -20,6 +20,10 @@ bool isSongSource(std::string_view path);
 // compile` does: a mistake is printed as "ahx COMMAND: PATH:LINE: message"
 // and answers false; warnings are printed the same way and compiling goes on.
 bool compileSongSource(std::string_view command, const std::string& path, std::vector<uint8_t>& bytes);
+// The same without printing: a mistake in `message` ("PATH:LINE: message",
+// or "PATH: why"), warnings alike into `warnings` when given.
+bool compileSongSource(const std::string& path, std::vector<uint8_t>& bytes, std::string& message,
+                       std::vector<std::string>* warnings);
 
 class SongArgument {
 public:
@@ -27,6 +31,8 @@ public:
     // onto the last argument taken. Answers false for an argument that is not
     // the song's (another option, or a second song), which the caller reports.
     bool accept(Args args, size_t& i);
+    // The song in the file `path`.
+    static SongArgument ofFile(std::string path);
     bool given() const { return !path_.empty() || !track_.empty(); }
     // How messages name the song.
     const std::string& name() const { return path_; }
@@ -40,13 +46,21 @@ public:
     // failure prints one line, "ahx COMMAND: NAME: why" (NAME:LINE: for a
     // mistake in a text form), and answers false.
     bool load(std::string_view command, ahx::Song& song);
+    // The same without printing: the line in `message` ("NAME: why", or
+    // "PATH:LINE: message"), a text form's warnings into `warnings` when given.
+    bool load(ahx::Song& song, std::string& message, std::vector<std::string>* warnings);
 
 private:
-    bool loadTrack(std::string_view command, ahx::Song& song);
+    bool loadTrack(ahx::Song& song, std::string& message);
 
     std::string path_;
     std::string track_;
 };
+
+// Appends the songs of `folder` in name order: its text forms (.ahxt) and
+// the files that begin as AHX songs do. Answers false with "FOLDER: why" in
+// `message` when it cannot be read or holds no song.
+bool songsInFolder(const std::string& folder, std::vector<SongArgument>& songs, std::string& message);
 
 // The arguments of a command that takes the song and nothing else: answers
 // nullopt when the song was given, else the exit code to leave with (help

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <map>
 #include <memory>
 
@@ -43,12 +44,41 @@ bool EndDetector::afterTick(const ahx::Player& player) {
     return false;
 }
 
+void startAt(ahx::Player& player, const StartPoint& start) {
+    player.startSubsong(start.subsong);
+    if (start.position < 0 || start.position >= player.song.positionCount || start.step < 0 ||
+        start.step >= player.song.trackLength) {
+        return;
+    }
+    player.position = start.position;
+    player.stepIndex = start.step;
+    if (start.tempo > 0) player.tempo = start.tempo;
+}
+
 SongSpan measureSong(const ahx::Song& song, const ahx::WaveTables& tables, int32_t subsong, int32_t loops,
                      int64_t maxTicks) {
+    return measureSong(song, tables, StartPoint{subsong}, loops, maxTicks);
+}
+
+SongLength measurePasses(const ahx::Song& song, const ahx::WaveTables& tables, const StartPoint& start,
+                         int32_t passes) {
+    passes = std::max(passes, 1);
+    const int64_t limitSeconds = std::min<int64_t>(passes * kDefaultLimitSeconds, int64_t(kMaxSeconds));
+    const SongSpan span =
+        measureSong(song, tables, start, passes, limitSeconds * ticksPerSecond(song.speedMultiplier));
+    return {samplesForTicks(span.ticks, song.speedMultiplier), span.reason == EndReason::stopped};
+}
+
+int64_t fadeFrames(double seconds, int64_t frames) {
+    return std::clamp<int64_t>(std::llround(seconds * kSampleRate), 0, std::max<int64_t>(frames, 0));
+}
+
+SongSpan measureSong(const ahx::Song& song, const ahx::WaveTables& tables, const StartPoint& start,
+                     int32_t loops, int64_t maxTicks) {
     auto player = std::make_unique<ahx::Player>();
     player->bindWaveTables(&tables);
     player->song = song;
-    player->startSubsong(subsong);
+    startAt(*player, start);
     EndDetector detector(*player, loops);
     SongSpan span;
     while (span.ticks < maxTicks) {

@@ -16,8 +16,22 @@ namespace tools {
 inline constexpr int32_t kSampleRate = 44100;
 inline constexpr int32_t kFramesPerBlock = 2;
 inline constexpr int32_t kBlockSamples = kSampleRate * kFramesPerBlock / 50;  // 1764
-// The longest default render.
+// The longest default render, per pass, and the longest of any.
 inline constexpr int64_t kDefaultLimitSeconds = 15 * 60;
+inline constexpr double kMaxSeconds = 3 * 3600;
+
+// Where a player starts: a subsong from its beginning, or from a position
+// and step with a tempo (a song edited while it plays goes on from there).
+struct StartPoint {
+    int32_t subsong = 0;
+    int32_t position = -1;  // -1: the subsong's own start
+    int32_t step = 0;
+    int32_t tempo = 0;  // 0: the subsong's own
+};
+
+// Starts `player`, whose song is loaded, at `start`; a position or step
+// the song does not have starts the subsong from its beginning.
+void startAt(ahx::Player& player, const StartPoint& start);
 
 enum class EndReason {
     loopedBack,  // about to play a position again
@@ -57,6 +71,23 @@ struct SongSpan {
 // for at most `maxTicks` ticks and reports where it ends.
 SongSpan measureSong(const ahx::Song& song, const ahx::WaveTables& tables, int32_t subsong, int32_t loops,
                      int64_t maxTicks);
+SongSpan measureSong(const ahx::Song& song, const ahx::WaveTables& tables, const StartPoint& start,
+                     int32_t loops, int64_t maxTicks);
+
+// The samples a song plays before it ends: at its `passes`-th return, or at
+// its stop (tempo 0), and at most 15 minutes a pass and 3 hours in all.
+// `render` writes this much and `play` moves on after as much, so both
+// give every song the same length.
+struct SongLength {
+    int64_t frames = 0;
+    bool stopsByItself = false;
+};
+SongLength measurePasses(const ahx::Song& song, const ahx::WaveTables& tables, const StartPoint& start,
+                         int32_t passes);
+
+// The frames of a fade over the last `seconds` of `frames`: never more
+// than there are.
+int64_t fadeFrames(double seconds, int64_t frames);
 
 // Whether a song, once started, ever stops or plays on for ever. Which step
 // plays next depends only on the step being read (its position and index),

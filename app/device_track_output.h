@@ -15,6 +15,10 @@ public:
 
     int open(int32_t sampleRate, int32_t bitsPerSample, int32_t framesPerBlock, int32_t blockCount,
              float gain) override {
+        // A device opened afresh plays unpaused, whatever its flag kept from
+        // the song before: the flag must say what is heard, or a track
+        // changed while paused would take two play/pause presses to pause.
+        device_.paused = 0;
         return device_.open(sampleRate, bitsPerSample, framesPerBlock, blockCount, gain);
     }
     int startThread() override { return device_.startThread(); }
@@ -24,6 +28,7 @@ public:
     int release() override { return device_.release(); }
     int pause() override { return device_.pause(); }
     int resume() override { return device_.resume(); }
+    bool isPaused() const override { return device_.paused != 0; }
 
 private:
     Device& device_;

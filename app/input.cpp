@@ -18,6 +18,14 @@ void changeTrack(void (*step)()) {
     titleZoom = 0.0f;
 }
 
+void togglePause() {
+    if (playback.output->isPaused()) {
+        playback.output->resume();
+    } else {
+        playback.output->pause();
+    }
+}
+
 bool requestQuit() {
     quitRequested = true;
     return true;
@@ -66,7 +74,13 @@ bool leftButtonDown(int32_t x, int32_t y) {
     return false;
 }
 
-bool keyDown(uint32_t virtualKey) {
+bool keyDown(uint32_t virtualKey, bool repeat) {
+    MediaCommand command;
+    if (mediaCommandOfKey(virtualKey, &command)) {
+        const bool stepsTracks = command == MediaCommand::next || command == MediaCommand::previous;
+        if (stepsTracks || !repeat) mediaCommand(command);
+        return false;
+    }
     switch (virtualKey) {
         case kKeyEscape:
             return requestQuit();
@@ -76,8 +90,51 @@ bool keyDown(uint32_t virtualKey) {
         case kKeyDown:
             changeTrack(selectNextTrack);
             return false;
+        case kKeySpace:
+            if (!repeat) togglePause();
+            return false;
         default:
             return false;
+    }
+}
+
+bool mediaCommandOfKey(uint32_t virtualKey, MediaCommand* command) {
+    switch (virtualKey) {
+        case kKeyMediaNext:
+            *command = MediaCommand::next;
+            return true;
+        case kKeyMediaPrevious:
+            *command = MediaCommand::previous;
+            return true;
+        case kKeyMediaStop:
+            *command = MediaCommand::stop;
+            return true;
+        case kKeyMediaPlayPause:
+            *command = MediaCommand::playPause;
+            return true;
+        default:
+            return false;
+    }
+}
+
+void mediaCommand(MediaCommand command) {
+    switch (command) {
+        case MediaCommand::next:
+            changeTrack(selectNextTrack);
+            return;
+        case MediaCommand::previous:
+            changeTrack(selectPreviousTrack);
+            return;
+        case MediaCommand::playPause:
+            togglePause();
+            return;
+        case MediaCommand::play:
+            playback.output->resume();
+            return;
+        case MediaCommand::pause:
+        case MediaCommand::stop:
+            playback.output->pause();
+            return;
     }
 }
 

@@ -5,8 +5,8 @@
 namespace app {
 
 // The window procedure of the program's window: mouse position, the click
-// zones and keys of app/input.h, and a close request turned into the end of
-// the frame loop. All drawing is the frame loop's, through OpenGL.
+// zones and keys of app/input.h, the media commands of WM_APPCOMMAND, and a
+// close request turned into the end of the frame loop. All drawing is the frame loop's, through OpenGL.
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace app

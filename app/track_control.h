@@ -28,6 +28,8 @@ public:
     virtual int release() = 0;
     virtual int pause() = 0;
     virtual int resume() = 0;
+    // Whether the sound is held by pause: a play/pause key then resumes.
+    virtual bool isPaused() const = 0;
 };
 
 // Where a track's song bytes come from: the program's "AHX" resources.

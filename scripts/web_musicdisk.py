@@ -164,13 +164,16 @@ class Chromium:
             raise RuntimeError("%s: %s" % (method, answer["error"]))
         return answer.get("result", {})
 
-    def open(self, url):
-        """A new page at `url`, with its console and errors recorded."""
+    def open(self, url, before_load=None):
+        """A new page at `url`, with its console and errors recorded;
+        `before_load` is a script run in the page before any of its own."""
         target = self.send("Target.createTarget", {"url": "about:blank"}, session=False)["targetId"]
         self.session = self.send("Target.attachToTarget", {"targetId": target, "flatten": True},
                                  session=False)["sessionId"]
         for domain in ("Runtime", "Page", "Log"):
             self.send(domain + ".enable")
+        if before_load:
+            self.send("Page.addScriptToEvaluateOnNewDocument", {"source": before_load})
         self.send("Page.navigate", {"url": url})
 
     def evaluate(self, expression, timeout=60):
@@ -216,12 +219,15 @@ class Chromium:
         self.evaluate("new Promise(function (done) { requestAnimationFrame(function () { "
                       "requestAnimationFrame(function () { done(true); }); }); })")
 
-    KEYS = {"Escape": 27, "ArrowUp": 38, "ArrowDown": 40, "Space": 32}
+    KEYS = {"Escape": 27, "ArrowUp": 38, "ArrowDown": 40, "Space": 32, "MediaTrackNext": 0xB0,
+            "MediaTrackPrevious": 0xB1, "MediaStop": 0xB2, "MediaPlayPause": 0xB3}
 
-    def key(self, name):
+    def key(self, name, kinds=("rawKeyDown", "keyUp")):
+        """Presses and lets go of a key of KEYS; `kinds` ("rawKeyDown" or
+        "keyUp" alone) holds it down or lets it go."""
         code = self.KEYS[name]
         key = " " if name == "Space" else name
-        for kind in ("rawKeyDown", "keyUp"):
+        for kind in kinds:
             self.send("Input.dispatchKeyEvent", {"type": kind, "key": key, "code": name,
                                                  "windowsVirtualKeyCode": code, "nativeVirtualKeyCode": code})
 

@@ -32,6 +32,12 @@ EM_JS(void, useIcon, (const uint8_t* bytes, int size), {
     document.getElementById("icon").href = URL.createObjectURL(icon);
 });
 EM_JS(void, showSetupError, (const char* text), { Module.shell.fail(UTF8ToString(text)); });
+// Titles are 8-bit text, drawn as Windows' ANSI code page draws them.
+EM_JS(void, showPlayback, (const char* title, int paused), {
+    var length = 0;
+    while (HEAPU8[title + length] !== 0) length++;
+    Module.shell.playback(new TextDecoder("windows-1252").decode(HEAPU8.slice(title, title + length)), !!paused);
+});
 // clang-format on
 
 namespace {
@@ -123,10 +129,17 @@ bool shapeToOutline() {
     return true;
 }
 
+// What the tab's title and the system's media controls show.
+void reportPlayback() {
+    showPlayback(app::trackTitles[app::currentTrack], app::playback.output->isPaused() ? 1 : 0);
+}
+
 // The page hands over one event at a time, so each is its own drain.
 int afterEvent(bool quit) {
-    if (!quit) app::playSelectedTrack();
-    return quit ? 1 : 0;
+    if (quit) return 1;
+    app::playSelectedTrack();
+    reportPlayback();
+    return 0;
 }
 
 }  // namespace
@@ -143,8 +156,14 @@ EMSCRIPTEN_KEEPALIVE int veltrane_left_button_down(int x, int y) {
     return afterEvent(app::leftButtonDown(x, y));
 }
 
-EMSCRIPTEN_KEEPALIVE int veltrane_key_down(int virtualKey) {
-    return afterEvent(app::keyDown(uint32_t(virtualKey)));
+EMSCRIPTEN_KEEPALIVE int veltrane_key_down(int virtualKey, int repeat) {
+    return afterEvent(app::keyDown(uint32_t(virtualKey), repeat != 0));
+}
+
+// An action of the system's media controls (app::MediaCommand's values).
+EMSCRIPTEN_KEEPALIVE void veltrane_media_command(int command) {
+    app::mediaCommand(app::MediaCommand(command));
+    afterEvent(false);
 }
 
 // The sink has played a block: room for the next, even while the page is
@@ -195,6 +214,7 @@ int main() {
     app::currentTrack = 0;
     app::startTrack(app::trackResourceIds[0]);
     pumpSound();
+    reportPlayback();
     showWindow();
 
     app::quitRequested = false;

@@ -1,7 +1,8 @@
 // The page around the musicdisk: the window (a canvas shaped by the skin's
 // outline, dragged over the page), its input, the line that asks for the
-// first click, and the sound sink. The C++ shell (web/main.cpp) calls
-// Module.shell; the page's events call the C++ functions it exports.
+// first click, the system's media controls, and the sound sink. The C++
+// shell (web/main.cpp) calls Module.shell; the page's events call the C++
+// functions it exports.
 
 // One queue of 40 ms blocks in front of the speakers. The same code runs in
 // the audio worklet and, where there is none, behind a script processor on
@@ -245,6 +246,71 @@ Module.shell = (function () {
   window.addEventListener("pointerup", hint.gesture, true);
   window.addEventListener("keydown", hint.gesture, true);
 
+  // --- the system's media controls and the tab's title ------------------
+  // Windows' virtual-key codes of the keys the program answers (app/input.h).
+  var KEYS = {
+    Escape: 27, " ": 32, Spacebar: 32, ArrowUp: 38, Up: 38, ArrowDown: 40, Down: 40,
+    MediaTrackNext: 0xB0, MediaNextTrack: 0xB0, MediaTrackPrevious: 0xB1, MediaPreviousTrack: 0xB1,
+    MediaStop: 0xB2, MediaPlayPause: 0xB3
+  };
+  // The actions of the Media Session and their app::MediaCommand.
+  var ACTIONS = {nexttrack: 0, previoustrack: 1, play: 3, pause: 4, stop: 5};
+  // The media key each action can come from.
+  var ACTION_KEYS = {nexttrack: 0xB0, previoustrack: 0xB1, stop: 0xB2, play: 0xB3, pause: 0xB3};
+
+  var media = {
+    session: navigator.mediaSession || null,
+    title: null,
+    // Media keys down now. A browser may hand one press to the page as a key
+    // and to the Media Session as an action; the key acts, the action of a
+    // key held is that same press.
+    held: {},
+
+    // The program's state after each event: the tab's title and what the
+    // system's media controls show.
+    playback: function (title, paused) {
+      if (ended) return;
+      document.title = title + " \u2013 veltrane::music";
+      if (!media.session) return;
+      if (title !== media.title && typeof MediaMetadata === "function") {
+        media.title = title;
+        var icon = element("icon").href;
+        media.session.metadata = new MediaMetadata({
+          title: title, artist: "veltrane::music",
+          artwork: /^blob:/.test(icon) ? [{src: icon, sizes: "32x32", type: "image/x-icon"}] : []
+        });
+      }
+      media.session.playbackState = paused ? "paused" : "playing";
+    },
+
+    act: function (action) {
+      if (ended || media.held[ACTION_KEYS[action]]) return;
+      // The system's controls may be the first the page hears from the user.
+      if (sound.context && sound.context.state !== "running") sound.context.resume().then(hint.update);
+      Module._veltrane_media_command(ACTIONS[action]);
+    },
+
+    // Browsers that lack an action refuse its handler; the others still work.
+    handle: function (on) {
+      if (!media.session) return;
+      Object.keys(ACTIONS).forEach(function (action) {
+        try {
+          media.session.setActionHandler(action, on ? function () { media.act(action); } : null);
+        } catch (error) {
+          // Not offered by this browser.
+        }
+      });
+    },
+
+    end: function () {
+      document.title = "veltrane::music";
+      media.handle(false);
+      if (!media.session) return;
+      media.session.metadata = null;
+      media.session.playbackState = "none";
+    }
+  };
+
   // --- the window and its input ----------------------------------------
   function clamp(value, low, high) {
     return Math.min(Math.max(value, low), high);
@@ -296,15 +362,20 @@ Module.shell = (function () {
     },
     keyDown: function (event) {
       if (ended) return;
-      var code = event.keyCode;
-      if (code !== 27 && code !== 38 && code !== 40) return;
+      var code = KEYS[event.key];
+      if (code === undefined) return;
       event.preventDefault();
-      if (Module._veltrane_key_down(code)) Module.shell.end();
+      if (code >= 0xB0) media.held[code] = true;
+      if (Module._veltrane_key_down(code, event.repeat ? 1 : 0)) Module.shell.end();
+    },
+    keyUp: function (event) {
+      delete media.held[KEYS[event.key]];
     }
   };
 
   return {
     sound: sound,
+    playback: media.playback,
 
     // The canvas, at the centre of the page, cut to the outline.
     shape: function (path) {
@@ -321,8 +392,13 @@ Module.shell = (function () {
       canvas.addEventListener("pointerup", windowInput.pointerUp);
       canvas.addEventListener("pointercancel", windowInput.pointerUp);
       window.addEventListener("keydown", windowInput.keyDown);
+      window.addEventListener("keyup", windowInput.keyUp);
+      // A page left while a key was down never hears it come up.
+      window.addEventListener("blur", function () { media.held = {}; });
+      media.handle(true);
       window.addEventListener("resize", windowInput.resized);
       canvas.hidden = false;
+      element("keys").hidden = false;
       hint.update();
     },
 
@@ -332,8 +408,10 @@ Module.shell = (function () {
       if (ended) return;
       ended = true;
       Module._veltrane_quit();
+      media.end();
       element("canvas").hidden = true;
       element("hint").hidden = true;
+      element("keys").hidden = true;
       element("ended").hidden = false;
       if (sound.context) sound.context.close();
     },

@@ -1,5 +1,6 @@
-// The click zones' exclusive bounds, what each zone and key does (through the
-// recording output), and the mouse and frame-time bookkeeping.
+// The click zones' exclusive bounds, what each zone, key and media command
+// does (through the recording output), and the mouse and frame-time
+// bookkeeping.
 #include "app/input.h"
 
 #include <gtest/gtest.h>
@@ -111,10 +112,61 @@ TEST_F(InputTest, ArrowKeysStepTheListEveryRepeatAndOtherKeysDoNothing) {
     EXPECT_EQ(output.takeCalls(),
               (Calls{"stop", "stopThread", "release", "open 44100 16 2 16 1.000000", "startThread", "play"}));
     titleZoom = 4.0f;
-    for (uint32_t key : {13u, 32u, 37u, 39u, 0x51u}) EXPECT_FALSE(keyDown(key));
+    // Volume keys, next to the media keys, are the system's.
+    for (uint32_t key : {13u, 37u, 39u, 0x51u, 0xAEu, 0xAFu, 0xB4u}) EXPECT_FALSE(keyDown(key));
     EXPECT_TRUE(output.takeCalls().empty());
     EXPECT_EQ(currentTrack, 9);
     EXPECT_EQ(titleZoom, 4.0f);
+    EXPECT_FALSE(quitRequested);
+}
+
+TEST_F(InputTest, MediaTrackKeysAndCommandsStepLikeTheArrowKeysRepeatsIncluded) {
+    const auto step = [&](auto press, int32_t wanted) {
+        titleZoom = 4.0f;
+        press();
+        EXPECT_EQ(currentTrack, wanted);
+        EXPECT_EQ(titleZoom, 0.0f);
+    };
+    step([] { EXPECT_FALSE(keyDown(kKeyMediaNext)); }, 1);
+    step([] { EXPECT_FALSE(keyDown(kKeyMediaNext, true)); }, 2);
+    step([] { EXPECT_FALSE(keyDown(kKeyMediaPrevious, true)); }, 1);
+    step([] { mediaCommand(MediaCommand::previous); }, 0);
+    step([] { mediaCommand(MediaCommand::previous); }, 9);
+    step([] { mediaCommand(MediaCommand::next); }, 0);
+    EXPECT_TRUE(output.takeCalls().empty()) << "the change waits for the end of the drain";
+    EXPECT_TRUE(playSelectedTrack());
+    EXPECT_EQ(output.takeCalls().front(), "stop");
+    EXPECT_FALSE(quitRequested);
+}
+
+TEST_F(InputTest, PlayPauseAndSpaceToggleOnPressesOnlyAndStopPausesUntilPlay) {
+    const auto pressed = [&](uint32_t key, bool repeat = false) {
+        EXPECT_FALSE(keyDown(key, repeat));
+        return output.takeCalls();
+    };
+    EXPECT_EQ(pressed(kKeySpace), Calls{"pause"});
+    EXPECT_EQ(pressed(kKeySpace, true), Calls{}) << "a held Space must not flutter";
+    EXPECT_EQ(pressed(kKeySpace), Calls{"resume"});
+    EXPECT_EQ(pressed(kKeyMediaPlayPause), Calls{"pause"});
+    EXPECT_EQ(pressed(kKeyMediaPlayPause, true), Calls{});
+    EXPECT_EQ(pressed(kKeyMediaPlayPause), Calls{"resume"});
+    EXPECT_EQ(pressed(kKeyMediaStop), Calls{"pause"});
+    EXPECT_EQ(pressed(kKeyMediaStop), Calls{"pause"}) << "stop never resumes";
+    EXPECT_EQ(pressed(kKeyMediaPlayPause), Calls{"resume"});
+
+    // The system's separate play and pause never toggle.
+    mediaCommand(MediaCommand::play);
+    mediaCommand(MediaCommand::pause);
+    mediaCommand(MediaCommand::pause);
+    mediaCommand(MediaCommand::stop);
+    mediaCommand(MediaCommand::play);
+    mediaCommand(MediaCommand::playPause);
+    EXPECT_EQ(output.takeCalls(), (Calls{"resume", "pause", "pause", "pause", "resume", "pause"}));
+    // The pause zone and the keys share one state.
+    EXPECT_FALSE(leftButtonDown(150, 50));
+    EXPECT_EQ(pressed(kKeySpace), (Calls{"resume", "pause"}));
+    EXPECT_EQ(currentTrack, 0);
+    EXPECT_EQ(titleZoom, 7.0f);
     EXPECT_FALSE(quitRequested);
 }
 

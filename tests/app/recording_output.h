@@ -17,6 +17,8 @@ public:
         calls.push_back("open " + std::to_string(sampleRate) + " " + std::to_string(bitsPerSample) + " " +
                         std::to_string(framesPerBlock) + " " + std::to_string(blockCount) + " " +
                         std::to_string(gain));
+        // As the devices: an opening plays unpaused.
+        paused = false;
         return 1;
     }
     int startThread() override { return record("startThread"); }
@@ -29,8 +31,15 @@ public:
     int stop() override { return record("stop"); }
     int stopThread() override { return record("stopThread"); }
     int release() override { return record("release"); }
-    int pause() override { return record("pause"); }
-    int resume() override { return record("resume"); }
+    int pause() override {
+        paused = true;
+        return record("pause");
+    }
+    int resume() override {
+        paused = false;
+        return record("resume");
+    }
+    bool isPaused() const override { return paused; }
 
     std::vector<std::string> takeCalls() {
         std::vector<std::string> taken;
@@ -41,6 +50,7 @@ public:
     std::vector<std::string> calls;
     ahx::Player* played = nullptr;
     int32_t playedPositionCount = 0;
+    bool paused = false;
 
 private:
     int record(const char* call) {

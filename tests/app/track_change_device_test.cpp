@@ -1,6 +1,7 @@
 // Track changes on the real streaming device: quick successive changes each
 // wait for the playback thread to end, and leave one thread and one open
-// device behind, streaming the selected song.
+// device behind, streaming the selected song; a change while paused plays,
+// and play/pause then pauses it.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "app/input.h"
 #include "app/shared_state.h"
 #include "app/track_control.h"
 #include "app/device_track_output.h"
@@ -55,6 +57,17 @@ TEST(TrackChangeOnTheDevice, QuickChangesLeaveOneThreadAndOneOpenDevice) {
 
     currentTrack = 0;
     startTrack(trackResourceIds[0]);
+    // A new opening plays even after a pause; the first play/pause press
+    // must then pause it, not resume what is already heard.
+    keyDown(kKeySpace);
+    EXPECT_TRUE(output.isPaused());
+    nextTrack();
+    EXPECT_FALSE(output.isPaused());
+    keyDown(kKeyMediaPlayPause);
+    EXPECT_EQ(device->paused.load(), 1);
+    keyDown(kKeyMediaPlayPause);
+    EXPECT_EQ(device->paused.load(), 0);
+
     for (int i = 0; i < 25; ++i) {
         if (i % 3 == 2) {
             previousTrack();

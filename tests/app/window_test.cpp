@@ -1,8 +1,10 @@
 // The real window under Windows (Wine in the test run): the GL window's
 // set-up, the outline and subclassing of SkinWindow, the caption press of
-// skinWindowProc, and mainWindowProc's globals, zones, keys and close.
+// skinWindowProc, and mainWindowProc's globals, zones, keys, media commands
+// and close.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <vector>
@@ -52,11 +54,15 @@ LPARAM at(int x, int y) {
     return MAKELPARAM(x, y);
 }
 
-void setLeftButton(bool down) {
+void setKey(int key, bool down) {
     BYTE keys[256];
     GetKeyboardState(keys);
-    keys[VK_LBUTTON] = down ? 0x80 : 0;
+    keys[key] = down ? 0x80 : 0;
     SetKeyboardState(keys);
+}
+
+void setLeftButton(bool down) {
+    setKey(VK_LBUTTON, down);
 }
 
 bool quitPosted() {
@@ -292,6 +298,66 @@ TEST_F(WindowTest, KeysChangeTracksAndEscapeQuits) {
     SendMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_TRUE(quitRequested);
     EXPECT_TRUE(quitPosted());
+}
+
+TEST_F(WindowTest, MediaKeysAndAppCommandsActOncePerPress) {
+    const auto command = [&](int which, int device) {
+        return SendMessageA(window, WM_APPCOMMAND, WPARAM(window), MAKELPARAM(0, which | device));
+    };
+    // The key down acts, and is not passed on to come back as a command.
+    setKey(VK_MEDIA_NEXT_TRACK, true);
+    EXPECT_EQ(SendMessageA(window, WM_KEYDOWN, VK_MEDIA_NEXT_TRACK, 0), 0);
+    EXPECT_EQ(currentTrack, 1);
+    EXPECT_EQ(titleZoom, 0.0f);
+    // A keyboard's command for the key held is that same press.
+    EXPECT_EQ(command(APPCOMMAND_MEDIA_NEXTTRACK, FAPPCOMMAND_KEY), TRUE);
+    EXPECT_EQ(currentTrack, 1);
+    // A remote's command is a press of its own, though the key is down.
+    command(APPCOMMAND_MEDIA_NEXTTRACK, FAPPCOMMAND_OEM);
+    EXPECT_EQ(currentTrack, 2);
+    setKey(VK_MEDIA_NEXT_TRACK, false);
+    // So is a keyboard's command with its key neither down nor queued: the
+    // keyboard sent no key.
+    command(APPCOMMAND_MEDIA_NEXTTRACK, FAPPCOMMAND_KEY);
+    EXPECT_EQ(currentTrack, 3);
+    SendMessageA(window, WM_KEYDOWN, VK_MEDIA_PREV_TRACK, 0x40000000);  // a repeat steps too
+    command(APPCOMMAND_MEDIA_PREVIOUSTRACK, FAPPCOMMAND_KEY);
+    EXPECT_EQ(currentTrack, 1);
+    // Wine sends the command as it takes the key down from the queue, before
+    // the key state changes.
+    PostMessageA(window, WM_KEYDOWN, VK_MEDIA_PREV_TRACK, 0);
+    command(APPCOMMAND_MEDIA_PREVIOUSTRACK, FAPPCOMMAND_KEY);
+    EXPECT_EQ(currentTrack, 1);
+    MSG queued;
+    while (PeekMessageA(&queued, window, 0, 0, PM_REMOVE)) DispatchMessageA(&queued);
+    EXPECT_EQ(currentTrack, 0);
+    SendMessageA(window, WM_KEYDOWN, VK_MEDIA_NEXT_TRACK, 0);
+    EXPECT_EQ(currentTrack, 1);
+    EXPECT_TRUE(playSelectedTrack());
+    output.takeCalls();
+
+    setKey(VK_MEDIA_PLAY_PAUSE, true);
+    SendMessageA(window, WM_KEYDOWN, VK_MEDIA_PLAY_PAUSE, 0);
+    command(APPCOMMAND_MEDIA_PLAY_PAUSE, FAPPCOMMAND_KEY);
+    SendMessageA(window, WM_KEYDOWN, VK_MEDIA_PLAY_PAUSE, 0x40000000);
+    EXPECT_EQ(output.takeCalls(), Calls{"pause"});
+    setKey(VK_MEDIA_PLAY_PAUSE, false);
+    command(APPCOMMAND_MEDIA_PLAY_PAUSE, FAPPCOMMAND_MOUSE);
+    SendMessageA(window, WM_KEYDOWN, VK_MEDIA_STOP, 0);
+    SendMessageA(window, WM_KEYDOWN, VK_SPACE, 0);
+    SendMessageA(window, WM_KEYDOWN, VK_SPACE, 0x40000000);
+    command(APPCOMMAND_MEDIA_PAUSE, FAPPCOMMAND_OEM);
+    command(APPCOMMAND_MEDIA_PLAY, FAPPCOMMAND_OEM);
+    command(APPCOMMAND_MEDIA_STOP, FAPPCOMMAND_KEY);
+    EXPECT_EQ(output.takeCalls(), (Calls{"resume", "pause", "resume", "pause", "resume", "pause"}));
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), UINT(WM_APPCOMMAND)), 10)
+        << "a key came back as a command";
+    // Commands and keys that are not the player's are the system's.
+    command(APPCOMMAND_VOLUME_UP, FAPPCOMMAND_KEY);
+    SendMessageA(window, WM_KEYDOWN, VK_VOLUME_UP, 0);
+    EXPECT_TRUE(output.takeCalls().empty());
+    EXPECT_EQ(currentTrack, 1);
+    EXPECT_FALSE(quitPosted());
 }
 
 TEST_F(WindowTest, CloseRequestPostsQuitAndLeavesTheWindowToTheFrameLoop) {

@@ -200,35 +200,51 @@ class MusicdiskTest(unittest.TestCase):
                          "the sound parts from `ahx render --track 1`")
         self.assert_quits_within(lambda: self.disk.click(*CLOSE))
 
-    def test_zones_and_arrow_keys_change_tracks(self):
+    def test_zones_arrow_keys_and_media_keys_change_tracks(self):
         self.start()
         self.wait_for_segment(1, 2.0)
         steps = [(lambda: self.disk.click(*NEXT)), (lambda: self.disk.click(*PREVIOUS)),
-                 (lambda: self.disk.key("Down")), (lambda: self.disk.key("Up")), (lambda: self.disk.key("Up"))]
+                 (lambda: self.disk.key("Down")), (lambda: self.disk.key("Up")), (lambda: self.disk.key("Up")),
+                 (lambda: self.disk.key("XF86AudioNext")), (lambda: self.disk.key("XF86AudioPrev"))]
         for count, step in enumerate(steps, 2):
             step()
             self.wait_for_segment(count, 2.0)
+        self.shot("tenth_track_after_the_media_keys")
         self.assert_quits_within(lambda: self.disk.key("Escape"))
-        explain_sequence(self.disk.segments(), [1, 2, 1, 2, 1, 10], self)
+        # A media key that acted twice would have opened the device once more.
+        explain_sequence(self.disk.segments(), [1, 2, 1, 2, 1, 10, 1, 10], self)
 
     def test_pause_is_silent_and_resume_goes_on_where_it_stopped(self):
         self.start()
         self.wait_for_segment(1, 2.0)
-        self.disk.click(*PAUSE)
 
         def settled():
             before = self.disk.captured_bytes()
             time.sleep(0.5)
             return self.disk.captured_bytes() == before
-        wait_for(settled, 20, "the sound to stop")
-        paused_at = self.disk.captured_bytes()
+
+        def holds(pause, name):
+            pause()
+            wait_for(settled, 20, "the sound to stop after %s" % name)
+            return self.disk.captured_bytes()
+
+        def goes_on(resume, paused_at, name, seconds=1.0):
+            resume()
+            wait_for(lambda: self.disk.captured_bytes() >= paused_at + seconds * SAMPLE_RATE * 2, 30,
+                     "the sound to go on after %s" % name)
+
+        paused_at = holds(lambda: self.disk.click(*PAUSE), "the pause zone")
         time.sleep(1.5)
         self.assertEqual(self.disk.captured_bytes(), paused_at, "sound went on while paused")
-
-        self.disk.click(*RESUME)
-        wait_for(lambda: self.disk.captured_bytes() >= paused_at + 3 * SAMPLE_RATE * 2, 30, "the sound to go on")
+        goes_on(lambda: self.disk.click(*RESUME), paused_at, "the resume zone", 3.0)
         # Pausing twice and resuming twice change nothing more.
         self.disk.click(*RESUME)
+
+        # The play/pause media key and Space toggle; a press that acted twice
+        # would leave the sound playing.
+        for key in ("XF86AudioPlay", "space"):
+            paused_at = holds(lambda: self.disk.key(key), key)
+            goes_on(lambda: self.disk.key(key), paused_at, key)
         self.assertEqual(len(self.disk.segment_paths()), 1, "pause and resume must not reopen the device")
         self.disk.request_close()
         begun = time.monotonic()

@@ -49,6 +49,21 @@ CORNER_IMAGE = (128, 121, 256, 249)
 FIRST_TITLE_ROW = (95, 80, 175, 89)
 FLOWN_TITLE = (60, 99, 210, 116)
 WINDOW_PLACE = "[document.getElementById('canvas').offsetLeft, document.getElementById('canvas').offsetTop]"
+# Keeps the handlers the page gives the Media Session in window.mediaActions,
+# so the test can act as the system's media controls do.
+RECORD_MEDIA_ACTIONS = """
+window.mediaActions = {};
+if (navigator.mediaSession) {
+  var setActionHandler = navigator.mediaSession.setActionHandler.bind(navigator.mediaSession);
+  navigator.mediaSession.setActionHandler = function (action, handler) {
+    setActionHandler(action, handler);
+    if (handler) mediaActions[action] = handler; else delete mediaActions[action];
+  };
+}
+"""
+MEDIA_STATE = ("(function (m) { return [document.title, navigator.mediaSession.playbackState, m && m.title, "
+               "m && m.artist, m && m.artwork.map(function (a) { return a.src; })]; })"
+               "(navigator.mediaSession.metadata)")
 SKIN_IMAGE = os.path.join(ROOT, "resources", "art", "skin.tga")
 
 
@@ -116,11 +131,11 @@ first_difference = reference_sound.first_difference
 class Page:
     """One Chromium with the musicdisk's page open."""
 
-    def __init__(self, test, query="?record", autoplay=True):
+    def __init__(self, test, query="?record", autoplay=True, before_load=None):
         self.test = test
         self.out = test.out
         self.browser = Chromium(os.path.join(self.out, "chromium.log"), autoplay=autoplay)
-        self.browser.open(SERVER.url + query)
+        self.browser.open(SERVER.url + query, before_load)
         wait_for(lambda: self.evaluate("!!(window.Module && Module.shell && Module.shell.firstFrameDrawn)"),
                  60, "the first frame")
         self.left, self.top = self.evaluate(WINDOW_PLACE)
@@ -135,8 +150,8 @@ class Page:
         self.browser.move(self.left + point[0], self.top + point[1])
         self.browser.click(self.left + point[0], self.top + point[1], times=times)
 
-    def key(self, name):
-        self.browser.key(name)
+    def key(self, name, **kwargs):
+        self.browser.key(name, **kwargs)
 
     def sound(self):
         """Blocks queued and played in the current opening of the sink."""
@@ -283,6 +298,70 @@ class WebMusicdiskTest(unittest.TestCase):
         self.assert_sequence([1, 2, 3, 2, 1, 10])
         self.assertEqual(page.errors(), [])
 
+    def test_media_session_and_media_keys_change_tracks_and_pause(self):
+        page = self.open(before_load=RECORD_MEDIA_ACTIONS)
+        page.wait_for_sound(1, 5)
+        self.assertEqual(sorted(page.evaluate("Object.keys(mediaActions)")),
+                         ["nexttrack", "pause", "play", "previoustrack", "stop"])
+        icon = page.evaluate("document.getElementById('icon').href")
+        self.assertTrue(icon.startswith("blob:"), "no icon: " + icon)
+
+        def shows(title, state):
+            self.assertEqual(page.evaluate(MEDIA_STATE),
+                             [title + " \u2013 veltrane::music", state, title, "veltrane::music", [icon]])
+
+        def act(action):
+            page.evaluate("mediaActions[%r]({action: %r}); true" % (action, action))
+
+        shows("Harbour Lights", "playing")
+        openings = 1
+        for step, title in ((lambda: act("nexttrack"), "Copper Sunrise"),
+                            (lambda: act("previoustrack"), "Harbour Lights"),
+                            (lambda: page.key("MediaTrackNext"), "Copper Sunrise"),
+                            (lambda: page.key("MediaTrackPrevious"), "Harbour Lights")):
+            step()
+            openings += 1
+            page.wait_for_sound(openings, 5)
+            shows(title, "playing")
+        # One press that reaches the page as a key and as an action acts once.
+        page.key("MediaTrackNext", kinds=("rawKeyDown",))
+        act("nexttrack")
+        page.key("MediaTrackNext", kinds=("keyUp",))
+        page.wait_for_sound(6, 5)
+        shows("Copper Sunrise", "playing")
+
+        def settled():
+            before = page.sound()
+            time.sleep(0.6)
+            return page.sound() == before
+
+        def holds(pause, name):
+            pause()
+            wait_for(settled, 10, "the sound to be held after " + name)
+            shows("Copper Sunrise", "paused")
+
+        def goes_on(resume, name):
+            played = page.sound()[1]
+            resume()
+            wait_for(lambda: page.sound()[1] >= played + 10, 10, "the sound to go on after " + name)
+            shows("Copper Sunrise", "playing")
+
+        holds(lambda: act("pause"), "the pause action")
+        goes_on(lambda: act("play"), "the play action")
+        for key in ("MediaPlayPause", "Space"):
+            holds(lambda: page.key(key), key)
+            goes_on(lambda: page.key(key), key)
+        holds(lambda: page.key("MediaStop"), "the stop key")
+        act("stop")
+        act("pause")
+        goes_on(lambda: act("play"), "the play action after stop")
+        holds(lambda: act("stop"), "the stop action")
+        goes_on(lambda: page.key("MediaPlayPause"), "play/pause after stop")
+        self.assertFalse(page.evaluate("document.getElementById('keys').hidden"), "no line tells the keys")
+        self.assertEqual(page.evaluate("Module.shell.sound.segments.length"), 6)
+        self.assert_sequence([1, 2, 1, 2, 1, 2])
+        self.assertEqual(page.errors(), [])
+
     def test_scene_shows_the_skin_the_titles_and_the_ring(self):
         page = self.open()
         page.browser.move(page.left + PLAIN_SKIN[0], page.top + PLAIN_SKIN[1])
@@ -371,6 +450,8 @@ class WebMusicdiskTest(unittest.TestCase):
             self.assertEqual(page.evaluate("Module._veltrane_frames_drawn()"), frames, "frames go on")
             self.assertEqual(page.evaluate("[document.getElementById('canvas').hidden, document.getElementById('ended').hidden, "
                                            "Module.shell.sound.context.state]"), [True, False, "closed"])
+            # The system's media controls no longer offer a tune that has gone.
+            self.assertEqual(page.evaluate(MEDIA_STATE), ["veltrane::music", "none", None, None, None])
             self.assertEqual(page.errors(), [])
             page.close()
             self.page = None

@@ -149,7 +149,7 @@ void renderFrame() {
     loadPerspective();
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    cubeAngle = cubeAngle + app::frameSeconds * 10.0f;
+    cubeAngle = advanceCubeAngle(cubeAngle, app::frameSeconds);
     glTranslatef(0.0f, 0.0f, -5.5f);
     glRotatef(cubeAngle, 1.0f, 0.0f, 0.0f);
     glRotatef(cubeAngle * 1.8f, 0.0f, 1.0f, 0.0f);

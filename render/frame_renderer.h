@@ -6,11 +6,20 @@
 // bottom left a spinning cube of crossfading noise with the ring of
 // characters around it.
 
+#include <cmath>
+
 namespace render {
 
-// How far the cube has turned, in degrees: 10 per second of frame time,
-// never wrapped.
+// How far the cube has turned, in degrees: 10 per second of frame time.
 extern float cubeAngle;
+
+// cubeAngle after `seconds` more. It is kept below 3600, where the cube's
+// three turns (1, 1.8 and 2.9 times it) are all whole turns at once. Left to
+// grow, the float would round each frame's step ever more coarsely: the cube
+// would jerk after a day or two of running and stand still after five.
+inline float advanceCubeAngle(float angle, float seconds) {
+    return std::fmod(angle + seconds * 10.0f, 3600.0f);
+}
 
 // All textures and the fixed OpenGL state; the window's context must be current.
 void initScene();

@@ -2,10 +2,12 @@
 
 #include <cmath>
 
+#include "render/timer_angle.h"
+
 namespace render {
 
 float logoWidthScale(uint32_t nowMs, int32_t copy) {
-    return 2.0f * std::sin(float(nowMs) * 0.0033333334f + 0.5f * float(copy));
+    return 2.0f * std::sin(timerAngle(nowMs, kTurnsPerWrapAtARadianPer300Ms) + 0.5f * float(copy));
 }
 
 float logoCopyOffset(int32_t copy) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/timer_angle.h"
+
 namespace render {
 
 float advanceTitleZoom(float titleZoom, float seconds) {
@@ -25,7 +27,7 @@ TitlePose selectedTitlePose(int32_t index, float titleZoom) {
 }
 
 float highlightBlue(uint32_t nowMs) {
-    return (std::sin(float(nowMs) / 300.0f) + 1.0f) * 0.2f + 0.4f;
+    return (std::sin(timerAngle(nowMs, kTurnsPerWrapAtARadianPer300Ms)) + 1.0f) * 0.2f + 0.4f;
 }
 
 int32_t mouseTravel(int32_t mouseX, int32_t mouseY, int32_t prevMouseX, int32_t prevMouseY) {
@@ -33,7 +35,8 @@ int32_t mouseTravel(int32_t mouseX, int32_t mouseY, int32_t prevMouseX, int32_t 
 }
 
 float ghostSwingDegrees(uint32_t nowMs, int32_t ghost, int32_t travel) {
-    return std::sin(float(nowMs) * 0.0066666668f + 2.3f * float(ghost)) * float(travel) * 0.8f;
+    return std::sin(timerAngle(nowMs, 2 * kTurnsPerWrapAtARadianPer300Ms) + 2.3f * float(ghost)) *
+           float(travel) * 0.8f;
 }
 
 float ghostAlpha(int32_t ghost) {

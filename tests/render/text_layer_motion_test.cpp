@@ -1,15 +1,63 @@
-// How the title list and the character ring move.
+// How the logo, the title list, the cube and the character ring move.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 
+#include "render/frame_renderer.h"
+#include "render/logo_pulse.h"
 #include "render/scroll_ring.h"
 #include "render/title_motion.h"
 
 namespace {
 
 using namespace render;
+
+constexpr uint32_t kDayMs = 24 * 60 * 60 * 1000;
+
+// Twelve 16 ms frames from `firstMs` on, through the timer's wrap if it
+// comes: each frame must change `sine`, and the values must be those of one
+// sine whose angle grows evenly by `radiansPerMs`, for which
+// s[n-1] + s[n+1] = 2 cos(step) s[n].
+void expectSmoothSine(const std::function<double(uint32_t)>& sine, double radiansPerMs, uint32_t firstMs) {
+    const double step = 16.0 * radiansPerMs;
+    double s[12];
+    for (uint32_t n = 0; n < 12; ++n) s[n] = sine(firstMs + 16 * n);
+    for (int n = 1; n < 12; ++n) {
+        EXPECT_NE(s[n], s[n - 1]) << "frame " << n << " from " << firstMs;
+        if (n == 11) break;
+        EXPECT_NEAR(s[n - 1] + s[n + 1], 2.0 * std::cos(step) * s[n], 1e-4)
+            << "frame " << n << " from " << firstMs;
+    }
+}
+
+TEST(TimerMotion, LogoAndGhostsMoveSmoothlyAfterAMinuteAfterTwentyFiveDaysAndThroughTheWrap) {
+    for (uint32_t firstMs : {60000u, 25 * kDayMs, 0xFFFFFFFFu - 100}) {
+        expectSmoothSine([](uint32_t ms) { return double(logoWidthScale(ms, 3)) / 2.0; }, 1.0 / 300.0,
+                         firstMs);
+        expectSmoothSine([](uint32_t ms) { return (double(highlightBlue(ms)) - 0.6) / 0.2; }, 1.0 / 300.0,
+                         firstMs);
+        expectSmoothSine([](uint32_t ms) { return double(ghostSwingDegrees(ms, 2, -10)) / -8.0; },
+                         1.0 / 150.0, firstMs);
+    }
+    // Where the timer's float was exact, the motion is what it was.
+    EXPECT_NEAR(logoWidthScale(60000, 3), 2.0 * std::sin(200.0 + 1.5), 1e-4);
+    EXPECT_NEAR(highlightBlue(60000), (std::sin(200.0) + 1.0) * 0.2 + 0.4, 1e-4);
+    EXPECT_NEAR(ghostSwingDegrees(60000, 2, -10), std::sin(400.0 + 4.6) * -8.0, 1e-3);
+}
+
+TEST(CubeTurn, TenDegreesPerSecondStillEvenAfterAWeek) {
+    EXPECT_EQ(advanceCubeAngle(100.0f, 0.5f), 105.0f);
+    EXPECT_NEAR(advanceCubeAngle(3599.0f, 0.16f), 0.6f, 1e-3) << "whole turns of all three axes are dropped";
+    float angle = 0.0f;
+    for (int second = 0; second < 7 * 24 * 3600; ++second) angle = advanceCubeAngle(angle, 1.0f);
+    for (int frame = 0; frame < 100; ++frame) {
+        const float next = advanceCubeAngle(angle, 0.016f);
+        EXPECT_NEAR(std::fmod(next - angle + 3600.0f, 3600.0f), 0.16f, 1e-3);
+        angle = next;
+    }
+}
 
 TEST(TitleZoom, AdvancesFivePerSecondAndHoldsAtTen) {
     EXPECT_EQ(advanceTitleZoom(9.0f, 0.1f), 9.5f);

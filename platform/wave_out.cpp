@@ -46,9 +46,9 @@ struct HWAVEOUT__ {
 
 namespace {
 
-// How long reset and pause wait for a sink to come back from a write: a sink
-// that never does must not hang the caller. The blocks are returned at once
-// either way; the sink only gets a copy.
+// How long reset, pause and close wait for a sink to come back from a write:
+// a sink that never does must not hang the caller. The blocks are returned at
+// once either way; the sink only gets a copy.
 constexpr auto kSinkWait = std::chrono::milliseconds(2000);
 
 std::mutex registryMutex;
@@ -121,7 +121,9 @@ void applyVolume(uint8_t* data, size_t bytes, const WAVEFORMATEX& format, DWORD 
     }
 }
 
-void runWorker(HWAVEOUT device) {
+// The worker holds its own reference: a close that stops waiting for a sink
+// stuck in a write lets the worker go, and the device must outlive it.
+void runWorker(std::shared_ptr<HWAVEOUT__> device) {
     std::unique_lock lock(device->mutex);
     for (;;) {
         device->wake.wait(lock, [&] {
@@ -147,7 +149,7 @@ void runWorker(HWAVEOUT device) {
             // As a driver does when its device goes: everything queued comes
             // back, and every later block is refused.
             device->failed = true;
-            returnQueue(device);
+            returnQueue(device.get());
             continue;
         }
         // A reset while writing has already returned the block and emptied the queue.
@@ -207,7 +209,7 @@ MMRESULT waveOutOpen(LPHWAVEOUT phwo, UINT uDeviceID, LPCWAVEFORMATEX pwfx, DWOR
     auto device = std::make_shared<HWAVEOUT__>();
     device->sink = std::move(sink);
     device->format = *pwfx;
-    device->worker = std::thread(runWorker, device.get());
+    device->worker = std::thread(runWorker, device);
     *phwo = device.get();
     std::lock_guard lock(registryMutex);
     openDevices.emplace(device.get(), std::move(device));
@@ -327,8 +329,19 @@ MMRESULT waveOutClose(HWAVEOUT hwo) {
         device->closing = true;
         device->wake.notify_all();
     }
-    device->worker.join();
-    // Freed here, or by the last call that still holds it.
+    // Out of the sink, the worker sees the close at once and ends. One stuck
+    // in a write is let go rather than waited for: it ends when the write
+    // comes back, and the device's last holder frees it, whichever that is.
+    bool left = false;
+    {
+        std::unique_lock lock(device->mutex);
+        left = device->idle.wait_for(lock, kSinkWait, [&] { return !device->writing; });
+    }
+    if (left) {
+        device->worker.join();
+    } else {
+        device->worker.detach();
+    }
     return MMSYSERR_NOERROR;
 }
 

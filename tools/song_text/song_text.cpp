@@ -26,6 +26,17 @@ constexpr size_t kTailRowBytes = 32;
     return buf;
 }
 
+// format() appended to `out` in place: a song prints as thousands of lines,
+// and a string made for each would cost an allocation apiece.
+[[gnu::format(printf, 2, 3)]] void appendFormat(std::string& out, const char* fmt, ...) {
+    char buf[256];
+    va_list args;
+    va_start(args, fmt);
+    const int n = std::vsnprintf(buf, sizeof buf, fmt, args);
+    va_end(args);
+    if (n > 0) out.append(buf, size_t(std::min(n, int(sizeof buf) - 1)));
+}
+
 // A piece of the source as a message quotes it: bytes outside printable
 // ASCII as \xNN, so that a NUL does not cut the message and a control byte
 // does not reach the terminal, and at most 40 characters of it.
@@ -100,8 +111,9 @@ int hexValue(char c) {
     return -1;
 }
 
-std::vector<Token> tokenize(std::string_view line) {
-    std::vector<Token> tokens;
+// Into `tokens`, which keeps its capacity from line to line.
+void tokenize(std::string_view line, std::vector<Token>& tokens) {
+    tokens.clear();
     size_t i = 0;
     while (i < line.size()) {
         const char c = line[i];
@@ -145,7 +157,6 @@ std::vector<Token> tokenize(std::string_view line) {
             i = j;
         }
     }
-    return tokens;
 }
 
 int32_t parseNumber(const Token& t, int32_t lo, int32_t hi, const std::string& what) {
@@ -206,9 +217,10 @@ public:
         file_.unusedBits.resize(1);
     }
 
-    void line(int lineNumber, std::vector<Token> tokens) {
+    // Takes the line's tokens and hands back the previous line's vector.
+    void line(int lineNumber, std::vector<Token>& tokens) {
         lineNumber_ = lineNumber;
-        tokens_ = std::move(tokens);
+        tokens_.swap(tokens);
         if (tokens_.empty()) return;
         const std::string& key = tokens_[0].text;
         if (!tokens_[0].quoted && !key.empty() && key[0] >= '0' && key[0] <= '9') return row();
@@ -596,76 +608,83 @@ std::string describeSongTextError(std::string_view fileName, const SongTextError
 std::string printSongText(const ahx::SongImage& file) {
     const ahx::Song& s = file.song;
     std::string out;
+    // Near the printed size, so that the text grows without copying.
+    size_t rows = s.positions.size() * 2 + s.tracks.size() * size_t(s.trackLength);
+    for (const ahx::Instrument& in : s.instruments) rows += 16 + in.playlist.size() * 2;
+    out.reserve(1024 + rows * 24);
     out += "title " + quoted(s.title) + "\n";
-    out += format("revision %d\n", s.version);
-    out += format("speed-multiplier %d\n", s.speedMultiplier);
-    out += format("restart %d\n", s.restartPosition);
-    out += format("track-length %d\n", s.trackLength);
+    appendFormat(out, "revision %d\n", s.version);
+    appendFormat(out, "speed-multiplier %d\n", s.speedMultiplier);
+    appendFormat(out, "restart %d\n", s.restartPosition);
+    appendFormat(out, "track-length %d\n", s.trackLength);
     out += file.omitTrack0 ? "track-0 omitted\n" : "track-0 stored\n";
     if (!s.subsongs.empty()) {
         out += "subsongs";
-        for (int32_t start : s.subsongs) out += format(" %d", start);
+        for (int32_t start : s.subsongs) appendFormat(out, " %d", start);
         out += "\n";
     }
     if (file.unusedHeaderBit) out += "unused-header-bit 1\n";
-    if (file.strings) out += format("string-area %d\n", int(file.strings->offset));
+    if (file.strings) appendFormat(out, "string-area %d\n", int(file.strings->offset));
 
     out += "\npositions\n";
     for (size_t i = 0; i < s.positions.size(); ++i) {
         const ahx::Position& p = s.positions[i];
-        out += format("    %4d", int(i));
-        for (int k = 0; k < ahx::kChannels; ++k) out += format("  %3d %+4d", p.track[k], p.transpose[k]);
+        appendFormat(out, "    %4d", int(i));
+        for (int k = 0; k < ahx::kChannels; ++k) appendFormat(out, "  %3d %+4d", p.track[k], p.transpose[k]);
         out += "\n";
     }
 
     for (size_t t = 0; t < s.tracks.size(); ++t) {
         if (isEmpty(s.tracks[t])) {
-            out += format("\ntrack %d empty\n", int(t));
+            appendFormat(out, "\ntrack %d empty\n", int(t));
             continue;
         }
-        out += format("\ntrack %d\n", int(t));
+        appendFormat(out, "\ntrack %d\n", int(t));
         for (size_t i = 0; i < s.tracks[t].size(); ++i) {
             const ahx::Step& st = s.tracks[t][i];
             const std::string instrument = st.instrument ? format("%02d", st.instrument) : "--";
-            out += format("    %3d %s %s %X%02X\n", int(i), noteName(st.note).c_str(), instrument.c_str(),
-                          unsigned(st.command), unsigned(st.parameter));
+            appendFormat(out, "    %3d %s %s %X%02X\n", int(i), noteName(st.note).c_str(), instrument.c_str(),
+                         unsigned(st.command), unsigned(st.parameter));
         }
     }
 
     for (size_t i = 1; i < s.instruments.size(); ++i) {
         const ahx::Instrument& in = s.instruments[i];
         const ahx::InstrumentUnusedBits& unused = file.unusedBits[i];
-        out += format("\ninstrument %d ", int(i)) + quoted(in.name) + "\n";
-        out += format("    volume %d\n", in.volume);
-        out += format("    wave-length %d\n", in.waveLength);
-        out += format("    attack %d %d\n", in.attackFrames, in.attackVolume);
-        out += format("    decay %d %d\n", in.decayFrames, in.decayVolume);
-        out += format("    sustain %d\n", in.sustainFrames);
-        out += format("    release %d %d\n", in.releaseFrames, in.releaseVolume);
-        out += format("    filter %d %d %d\n", in.filterLowerLimit, in.filterUpperLimit, in.filterSpeed);
-        out += format("    square %d %d %d\n", in.squareLowerLimit, in.squareUpperLimit, in.squareSpeed);
-        out += format("    vibrato %d %d %d\n", in.vibratoDelay, in.vibratoDepth, in.vibratoSpeed);
-        out += format("    hard-cut %d%s\n", in.hardCutReleaseFrames, in.hardCutRelease ? " release" : "");
+        appendFormat(out, "\ninstrument %d ", int(i));
+        out += quoted(in.name) + "\n";
+        appendFormat(out, "    volume %d\n", in.volume);
+        appendFormat(out, "    wave-length %d\n", in.waveLength);
+        appendFormat(out, "    attack %d %d\n", in.attackFrames, in.attackVolume);
+        appendFormat(out, "    decay %d %d\n", in.decayFrames, in.decayVolume);
+        appendFormat(out, "    sustain %d\n", in.sustainFrames);
+        appendFormat(out, "    release %d %d\n", in.releaseFrames, in.releaseVolume);
+        appendFormat(out, "    filter %d %d %d\n", in.filterLowerLimit, in.filterUpperLimit, in.filterSpeed);
+        appendFormat(out, "    square %d %d %d\n", in.squareLowerLimit, in.squareUpperLimit, in.squareSpeed);
+        appendFormat(out, "    vibrato %d %d %d\n", in.vibratoDelay, in.vibratoDepth, in.vibratoSpeed);
+        appendFormat(out, "    hard-cut %d%s\n", in.hardCutReleaseFrames,
+                     in.hardCutRelease ? " release" : "");
         if (unused.bytes[0] || unused.bytes[1] || unused.bytes[2])
-            out += format("    unused-bytes %02X %02X %02X\n", unsigned(unused.bytes[0]),
-                          unsigned(unused.bytes[1]), unsigned(unused.bytes[2]));
+            appendFormat(out, "    unused-bytes %02X %02X %02X\n", unsigned(unused.bytes[0]),
+                         unsigned(unused.bytes[1]), unsigned(unused.bytes[2]));
         if (unused.filterUpperHighBits)
-            out += format("    unused-filter-bits %d\n", int(unused.filterUpperHighBits));
-        out += format("    playlist %d\n", in.playlistSpeed);
+            appendFormat(out, "    unused-filter-bits %d\n", int(unused.filterUpperHighBits));
+        appendFormat(out, "    playlist %d\n", in.playlistSpeed);
         for (size_t r = 0; r < in.playlist.size(); ++r) {
             const ahx::PlaylistEntry& e = in.playlist[r];
             const std::string wave = e.waveform < 5 ? kWaveNames[e.waveform] : format("%d", e.waveform);
-            out += format("        %3d %-3s %-4s %X%02X %X%02X\n", int(r), wave.c_str(),
-                          playlistNote(e).c_str(), unsigned(e.commands[0]), unsigned(e.parameters[0]),
-                          unsigned(e.commands[1]), unsigned(e.parameters[1]));
+            appendFormat(out, "        %3d %-3s %-4s %X%02X %X%02X\n", int(r), wave.c_str(),
+                         playlistNote(e).c_str(), unsigned(e.commands[0]), unsigned(e.parameters[0]),
+                         unsigned(e.commands[1]), unsigned(e.parameters[1]));
         }
     }
     if (file.strings) {
         const std::vector<uint8_t>& tail = file.strings->tail;
         out += "\ntail\n";
         for (size_t at = 0; at < tail.size(); at += kTailRowBytes) {
-            out += format("    %8d", int(at));
-            for (size_t i = at; i < tail.size() && i < at + kTailRowBytes; ++i) out += format(" %02X", unsigned(tail[i]));
+            appendFormat(out, "    %8d", int(at));
+            for (size_t i = at; i < tail.size() && i < at + kTailRowBytes; ++i)
+                appendFormat(out, " %02X", unsigned(tail[i]));
             out += "\n";
         }
     }
@@ -676,13 +695,15 @@ bool parseSongText(std::string_view text, ahx::SongImage& file, SongTextError& e
                    std::vector<SongTextError>* warnings) {
     Parser parser(file);
     int lineNumber = 0;
+    std::vector<Token> tokens;
     try {
         while (!text.empty()) {
             ++lineNumber;
             const size_t end = text.find('\n');
             const std::string_view line = text.substr(0, end);
             text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-            parser.line(lineNumber, tokenize(line));
+            tokenize(line, tokens);
+            parser.line(lineNumber, tokens);
         }
         lineNumber = 0;
         parser.finish(warnings);

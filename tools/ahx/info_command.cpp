@@ -1,13 +1,17 @@
 // ahx info: what a song file holds and how long it plays.
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "ahx/song.h"
 #include "ahx/wave_tables.h"
 #include "tools/ahx/command_line.h"
 #include "tools/ahx/commands.h"
+#include "tools/ahx/loudness.h"
 #include "tools/ahx/song_argument.h"
 #include "tools/ahx/song_end.h"
 
@@ -16,7 +20,7 @@ namespace tools {
 namespace {
 
 constexpr std::string_view kHelp =
-    "usage: ahx info (SONG | --track N)\n"
+    "usage: ahx info (SONG | --track N) [--loudness]\n"
     "\n"
     "Shows the song's header, its instruments and subsongs, and how long each\n"
     "subsong plays until it first comes back to a position it has played or\n"
@@ -26,7 +30,15 @@ constexpr std::string_view kHelp =
     "goes back to.\n"
     "\n"
     "  SONG                  an AHX song file, or its text form (.ahxt)\n"
-    "  --track N             instead of SONG, tune N (1..10) of the musicdisk\n";
+    "  --track N             instead of SONG, tune N (1..10) of the musicdisk\n"
+    "  --loudness            also renders that length in mono, as the device plays\n"
+    "                        it, and measures it as EBU R128 does (libebur128):\n"
+    "                        integrated loudness (LUFS), loudness range (LU),\n"
+    "                        true peak (dBTP) and DC offset (dBFS, the mean\n"
+    "                        sample), for the mix and for each channel alone,\n"
+    "                        and the samples that hit the 16-bit clamp. Level a\n"
+    "                        set of songs by their integrated loudness; keep\n"
+    "                        the true peak below -1 dBTP for lossy encoders\n";
 
 // Names come from the file: Latin-1 as the Amiga wrote them, shown as UTF-8,
 // with control bytes replaced so a name cannot steer the terminal.
@@ -95,11 +107,62 @@ std::string describeLength(const ahx::Song& song, const ahx::WaveTables& tables,
     return text;
 }
 
+// "-14.2 LUFS"; "-inf" where nothing rose above the gate.
+std::string level(double value, const char* unit) {
+    char text[32];
+    if (std::isinf(value)) {
+        std::snprintf(text, sizeof text, "%6s %s", "-inf", unit);
+    } else {
+        std::snprintf(text, sizeof text, "%6.1f %s", value, unit);
+    }
+    return text;
+}
+
+void printLoudnessRow(const char* name, const LoudnessFigures& f) {
+    if (f.silent) {
+        std::printf("  %-10s silent\n", name);
+        return;
+    }
+    std::printf("  %-10s %s  %s  %s  %s\n", name, level(f.integrated, "LUFS").c_str(),
+                level(f.range, "LU").c_str(), level(f.truePeak, "dBTP").c_str(),
+                level(f.dcOffset, "dBFS").c_str());
+}
+
+void printLoudness(const ahx::Song& song, const ahx::WaveTables& tables) {
+    const int64_t limit = kDefaultLimitSeconds * ticksPerSecond(song.speedMultiplier);
+    const SongSpan span = measureSong(song, tables, 0, 1, limit);
+    const int64_t frames = samplesForTicks(span.ticks, song.speedMultiplier);
+    const SongLoudness loudness = measureSongLoudness(song, tables, 0, frames);
+    std::printf("loudness:         of the mono render, %s (the length above)\n",
+                clockTime(song, span.ticks).c_str());
+    std::printf("  %-10s %11s  %9s  %11s  %11s\n", "", "integrated", "range", "true peak", "DC offset");
+    printLoudnessRow("mix", loudness.mix);
+    for (int v = 0; v < audio::kVoices; ++v) {
+        const std::string name = "channel " + std::to_string(v + 1);
+        printLoudnessRow(name.c_str(), loudness.voices[v]);
+    }
+    if (loudness.mix.clipped == 0) {
+        std::printf("clipped:          none\n");
+    } else {
+        std::printf("clipped:          %" PRId64 " samples at the 16-bit clamp\n", loudness.mix.clipped);
+    }
+}
+
 }  // namespace
 
 int runInfo(Args args) {
+    // --loudness is the one option besides the song, which is read as every command reads it.
+    bool loudness = false;
+    std::vector<std::string_view> rest;
+    for (std::string_view arg : args) {
+        if (arg == "--loudness") {
+            loudness = true;
+        } else {
+            rest.push_back(arg);
+        }
+    }
     SongArgument songArgument;
-    if (auto done = parseSongOnly("info", kHelp, args, songArgument)) return *done;
+    if (auto done = parseSongOnly("info", kHelp, rest, songArgument)) return *done;
 
     auto song = std::make_unique<ahx::Song>();
     if (!songArgument.load("info", *song)) return kExitBadInput;
@@ -130,6 +193,7 @@ int runInfo(Args args) {
                     start < song->positionCount ? "" : outside, describeLength(*song, *tables, s).c_str(),
                     describeFate(*song, *tables, s).c_str());
     }
+    if (loudness) printLoudness(*song, *tables);
     return kExitOk;
 }
 

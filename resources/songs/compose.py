@@ -340,10 +340,10 @@ class Tune:
     def compose_theme(self, theme, bars, start_pitch, variant):
         """The lead over `bars` (a statement of a theme): phrases of four bars,
         each the motif, the motif in sequence, and a cadence."""
-        spec = self.themes[theme]
-        rhythms = spec["rhythms"]   # per bar of a 4-bar phrase: strips
-        contour = spec["contour"]   # scale steps between the notes of the motif bar
-        shifts = spec["shifts"]     # where each bar starts, in scale steps from the last note
+        motif_plan = self.themes[theme]
+        rhythms = motif_plan["rhythms"]   # per bar of a 4-bar phrase: strips
+        contour = motif_plan["contour"]   # scale steps between the notes of the motif bar
+        shifts = motif_plan["shifts"]     # where each bar starts, in scale steps from the last note
         current = start_pitch
         lo, hi = self.lead_range
         for i, bar in enumerate(bars):
@@ -352,8 +352,8 @@ class Tune:
             # A return recomposes the bar of each phrase that does not repeat
             # the motif's rhythm: the cadence, or the contrasting third bar.
             free = max(k for k in range(len(rhythms)) if rhythms[k] != rhythms[0]) if len(set(rhythms)) > 1 else -1
-            if variant and pos == free and "variant_cadence" in spec:
-                strip = spec["variant_cadence"][(variant - 1) % len(spec["variant_cadence"])]
+            if variant and pos == free and "variant_cadence" in motif_plan:
+                strip = motif_plan["variant_cadence"][(variant - 1) % len(motif_plan["variant_cadence"])]
             rhythm = rhythm_of(strip)
             notes = []
             for j, (start, length) in enumerate(rhythm):
@@ -793,10 +793,10 @@ def groove(main, alt, fill4="S.SS", fill8="S.S.S.SS", turn="K.S.t.t.t.t.SSSS", h
 
 
 def theme(rhythms, contour, shifts, variant_cadence=()):
-    spec = dict(rhythms=rhythms, contour=contour, shifts=shifts)
+    motif_plan = dict(rhythms=rhythms, contour=contour, shifts=shifts)
     if variant_cadence:
-        spec["variant_cadence"] = list(variant_cadence)
-    return spec
+        motif_plan["variant_cadence"] = list(variant_cadence)
+    return motif_plan
 
 
 def breakdown(chords, lead_bars=4, echo="E"):

@@ -2,12 +2,12 @@
 
 #include <mmsystem.h>
 
+#include "app/device_track_output.h"
 #include "app/main_window_proc.h"
 #include "app/shared_state.h"
 #include "app/skin_window.h"
 #include "app/track_control.h"
 #include "app/track_list.h"
-#include "app/device_track_output.h"
 #include "render/frame_renderer.h"
 
 namespace app {

@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (song.positionCount < 1 || song.trackLength < 1) __builtin_trap();
     if (int32_t(song.tracks.size()) != song.highestTrack + 1) __builtin_trap();
     for (const ahx::Instrument& ins : song.instruments) {
-        if (ins.volume > 64 || ins.attackVolume > 64 || ins.decayVolume > 64 || ins.releaseVolume > 64) __builtin_trap();
+        if (ins.volume > 64 || ins.attackVolume > 64 || ins.decayVolume > 64 || ins.releaseVolume > 64)
+            __builtin_trap();
         if (ins.waveLength > 5) __builtin_trap();
     }
     if (read.song.title != song.title) __builtin_trap();

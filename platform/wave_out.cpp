@@ -7,15 +7,15 @@
 // shared reference), so a waveOutClose on another thread cannot free a
 // device that a call is still using; the call then sees it closing.
 #include <algorithm>
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <map>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -36,7 +36,7 @@ struct HWAVEOUT__ {
     size_t offset = 0;  // bytes of the front block already handed to the sink
     bool paused = false;
     bool closing = false;
-    bool failed = false;  // the sink failed for good: every block is refused
+    bool failed = false;   // the sink failed for good: every block is refused
     bool writing = false;  // the worker is inside sink->write, without the lock
     uint64_t resets = 0;
     DWORD volume = 0xFFFFFFFF;

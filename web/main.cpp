@@ -10,8 +10,8 @@
 
 #include "ahx/player.h"
 #include "ahx/wave_tables.h"
-#include "app/input.h"
 #include "app/device_track_output.h"
+#include "app/input.h"
 #include "app/shared_state.h"
 #include "app/skin_outline.h"
 #include "app/track_control.h"

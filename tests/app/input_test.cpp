@@ -24,12 +24,12 @@ struct Point {
 
 TEST(ZoneHitTest, BoundsAreExclusiveAndTheGapsBelongToNoZone) {
     const Point points[] = {
-        {81, 41, Zone::previous}, {80, 41, Zone::none},     {81, 40, Zone::none},     {105, 71, Zone::previous},
-        {106, 71, Zone::none},    {81, 72, Zone::none},     {107, 50, Zone::none},    {108, 50, Zone::pause},
-        {137, 71, Zone::pause},   {138, 50, Zone::none},    {139, 50, Zone::none},    {140, 50, Zone::resume},
-        {170, 41, Zone::resume},  {171, 50, Zone::none},    {172, 50, Zone::none},    {173, 50, Zone::next},
-        {205, 71, Zone::next},    {206, 50, Zone::none},    {33, 59, Zone::close},    {40, 66, Zone::close},
-        {41, 59, Zone::none},     {33, 67, Zone::none},     {32, 60, Zone::none},     {35, 58, Zone::none},
+        {81, 41, Zone::previous}, {80, 41, Zone::none},   {81, 40, Zone::none},  {105, 71, Zone::previous},
+        {106, 71, Zone::none},    {81, 72, Zone::none},   {107, 50, Zone::none}, {108, 50, Zone::pause},
+        {137, 71, Zone::pause},   {138, 50, Zone::none},  {139, 50, Zone::none}, {140, 50, Zone::resume},
+        {170, 41, Zone::resume},  {171, 50, Zone::none},  {172, 50, Zone::none}, {173, 50, Zone::next},
+        {205, 71, Zone::next},    {206, 50, Zone::none},  {33, 59, Zone::close}, {40, 66, Zone::close},
+        {41, 59, Zone::none},     {33, 67, Zone::none},   {32, 60, Zone::none},  {35, 58, Zone::none},
         {0, 0, Zone::none},       {128, 128, Zone::none},
     };
     for (const Point& p : points) {

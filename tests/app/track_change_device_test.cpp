@@ -12,10 +12,10 @@
 #include <string>
 #include <thread>
 
+#include "app/device_track_output.h"
 #include "app/input.h"
 #include "app/shared_state.h"
 #include "app/track_control.h"
-#include "app/device_track_output.h"
 #include "audio/wave_out_device.h"
 #include "platform/test_hooks.h"
 

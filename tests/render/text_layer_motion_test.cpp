@@ -88,7 +88,8 @@ TEST(Ghosts, MouseMovedTenPixelsRightSwingsThemUpToEightDegrees) {
     const int32_t travel = mouseTravel(110, 50, 100, 50);
     EXPECT_EQ(travel, -10);
     float widest = 0.0f;
-    for (uint32_t ms = 0; ms < 1000; ++ms) widest = std::fmax(widest, std::fabs(ghostSwingDegrees(ms, 1, travel)));
+    for (uint32_t ms = 0; ms < 1000; ++ms)
+        widest = std::fmax(widest, std::fabs(ghostSwingDegrees(ms, 1, travel)));
     EXPECT_LE(widest, 8.0f);
     EXPECT_GT(widest, 7.99f);
     EXPECT_EQ(ghostSwingDegrees(1234, 2, 0), 0.0f) << "still while the mouse has not moved";

@@ -10,15 +10,15 @@
 #include <fstream>
 #include <memory>
 #include <new>
-#include <stdexcept>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "ahx/player.h"
 #include "ahx/song_image.h"
-#include "audio/memory_output.h"
 #include "ahx_tool_fixture.h"
+#include "audio/memory_output.h"
 #include "support/synthetic_songs.h"
 #include "tools/ahx/command_line.h"
 
@@ -149,7 +149,6 @@ TEST_F(AhxTool, BadSongsAreNamedOnOneLineWithExitCode2) {
         }
     }
     EXPECT_FALSE(fs::exists(path("never.wav")));
-
 }
 
 TEST_F(AhxTool, CompileAndDecompileReadTheirInputLikeTheOtherCommands) {
@@ -191,7 +190,8 @@ TEST_F(AhxTool, AnOutputThatCannotBeWrittenExitsWith4) {
         Result r = run(args, "/dev/full");
         EXPECT_EQ(r.code, 4) << args;
         EXPECT_EQ(lines(r.err).size(), 1u) << args << "\n" << r.err;
-        EXPECT_NE(r.err.find("standard output: cannot write: No space left on device"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("standard output: cannot write: No space left on device"), std::string::npos)
+            << r.err;
     }
     for (const std::string& args : {
              "decompile " + busy + " -o /dev/full",
@@ -281,26 +281,29 @@ TEST_F(AhxTool, CompilerMessagesArePrefixedAndPositionsOutsideTheListWarn) {
     writeBytes("no_steps.ahxt", "track-length 0\npositions\n    0 0 0 0 0 0 0 0 0\ntrack 0 empty\n");
     r = run("compile " + path("no_steps.ahxt") + " -o " + path("never.ahx"));
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err, "ahx compile: " + path("no_steps.ahxt") +
-                         ":1: track length must be 1..255, not 0\n");
+    EXPECT_EQ(r.err, "ahx compile: " + path("no_steps.ahxt") + ":1: track length must be 1..255, not 0\n");
     writeBytes("no_positions.ahxt", "track-length 1\ntrack 0 empty\n");
     r = run("compile " + path("no_positions.ahxt") + " -o " + path("never.ahx"));
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("no positions"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(path("never.ahx")));
 
-    writeBytes("outside.ahxt",
-               "track-length 1\nrestart 60000\nsubsongs 9999\npositions\n    0 0 0 0 0 0 0 0 0\ntrack 0 empty\n");
+    writeBytes(
+        "outside.ahxt",
+        "track-length 1\nrestart 60000\nsubsongs 9999\npositions\n    0 0 0 0 0 0 0 0 0\ntrack 0 empty\n");
     r = run("compile " + path("outside.ahxt") + " -o " + path("outside.ahx"));
     EXPECT_EQ(r.code, 0) << r.err;
     const std::vector<std::string> warnings = lines(r.err);
     ASSERT_EQ(warnings.size(), 2u) << r.err;
-    EXPECT_EQ(warnings[0].rfind("ahx compile: " + path("outside.ahxt") + ":2: warning: restart position 60000", 0), 0u);
+    EXPECT_EQ(
+        warnings[0].rfind("ahx compile: " + path("outside.ahxt") + ":2: warning: restart position 60000", 0),
+        0u);
     EXPECT_EQ(warnings[1].rfind("ahx compile: " + path("outside.ahxt") + ":3: warning: subsong 1", 0), 0u);
     r = run("info " + path("outside.ahx"));
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_NE(r.out.find("restart position: 60000 (outside the list: the player goes to position 0)"),
-              std::string::npos) << r.out;
+              std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("subsong 1 at position 9999 (outside the list"), std::string::npos) << r.out;
     // It decompiles to a text that compiles to the same bytes again.
     ASSERT_EQ(run("decompile " + path("outside.ahx") + " -o " + path("outside2.ahxt")).code, 0);

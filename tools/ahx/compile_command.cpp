@@ -35,7 +35,8 @@ int runCompile(Args args) {
 
     std::vector<uint8_t> bytes;
     if (!compileSongSource("compile", source, bytes)) return kExitBadInput;
-    if (!writeOutputFile("compile", output, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
+    if (!writeOutputFile("compile", output,
+                         std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) {
         return kExitCannotWrite;
     }
     return kExitOk;

@@ -24,7 +24,8 @@ struct FileCloser {
 };
 
 bool fail(std::string_view command, const std::string& path, const std::string& why) {
-    std::fprintf(stderr, "ahx %.*s: %s: %s\n", int(command.size()), command.data(), path.c_str(), why.c_str());
+    std::fprintf(stderr, "ahx %.*s: %s: %s\n", int(command.size()), command.data(), path.c_str(),
+                 why.c_str());
     return false;
 }
 

@@ -19,7 +19,8 @@ struct Command {
 constexpr Command kCommands[] = {
     {"info", tools::runInfo, "info SONG                      show the song's header, instruments and length"},
     {"trace", tools::runTrace, "trace SONG --ticks N           print each voice's output after every tick"},
-    {"render", tools::runRender, "render SONG... -o OUT [...]    render to sound files, a folder or standard output"},
+    {"render", tools::runRender,
+     "render SONG... -o OUT [...]    render to sound files, a folder or standard output"},
     {"play", tools::runPlay, "play SONG... [...]             play songs through the default sound device"},
     {"compile", tools::runCompile, "compile SRC -o SONG.ahx        compile a song's text form"},
     {"decompile", tools::runDecompile, "decompile SONG.ahx [-o SRC]    write a song's text form"},
@@ -27,7 +28,8 @@ constexpr Command kCommands[] = {
 
 void printUsage(std::FILE* to) {
     std::fprintf(to, "usage: ahx COMMAND [ARGS]\n\ncommands:\n");
-    for (const Command& c : kCommands) std::fprintf(to, "  ahx %.*s\n", int(c.synopsis.size()), c.synopsis.data());
+    for (const Command& c : kCommands)
+        std::fprintf(to, "  ahx %.*s\n", int(c.synopsis.size()), c.synopsis.data());
     std::fprintf(to,
                  "\nA SONG is an AHX file, its text form (.ahxt, compiled on the fly) or --track N.\n"
                  "'ahx COMMAND --help' describes one command.\n");
@@ -54,7 +56,9 @@ int main(int argc, char** argv) {
         return checkStandardOutput("", args.empty() ? tools::kExitUsage : tools::kExitOk);
     }
     for (const Command& c : kCommands) {
-        if (c.name == args[0]) return checkStandardOutput(c.name, tools::runGuarded(c.name, c.run, tools::Args(args).subspan(1)));
+        if (c.name == args[0])
+            return checkStandardOutput(c.name,
+                                       tools::runGuarded(c.name, c.run, tools::Args(args).subspan(1)));
     }
     std::fprintf(stderr, "ahx: unknown command '%.*s'\n\n", int(args[0].size()), args[0].data());
     printUsage(stderr);

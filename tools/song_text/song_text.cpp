@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
-#include <optional>
 #include <cstdarg>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace tools {
@@ -282,15 +282,17 @@ private:
     void warnAboutPositions(std::vector<SongTextError>& warnings) const {
         const int32_t count = song_.positionCount;
         if (song_.restartPosition >= count) {
-            warnings.push_back({restartLine_, format("restart position %d is outside the %d position%s; the player "
-                                                     "continues at position 0 instead",
-                                                     song_.restartPosition, count, count == 1 ? "" : "s")});
+            warnings.push_back(
+                {restartLine_, format("restart position %d is outside the %d position%s; the player "
+                                      "continues at position 0 instead",
+                                      song_.restartPosition, count, count == 1 ? "" : "s")});
         }
         for (size_t i = 0; i < song_.subsongs.size(); ++i) {
             if (song_.subsongs[i] < count) continue;
-            warnings.push_back({subsongsLine_, format("subsong %d starts at position %d, outside the %d position%s; "
-                                                      "the player starts it at position 0 instead",
-                                                      int(i + 1), song_.subsongs[i], count, count == 1 ? "" : "s")});
+            warnings.push_back(
+                {subsongsLine_, format("subsong %d starts at position %d, outside the %d position%s; "
+                                       "the player starts it at position 0 instead",
+                                       int(i + 1), song_.subsongs[i], count, count == 1 ? "" : "s")});
         }
     }
 

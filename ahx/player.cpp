@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <new>
 
+#include "ahx/fixed_point.h"
+
 namespace ahx {
 
-const int32_t periodTable[61] = {
+const int32_t periodTable[kHighestNote + 1] = {
     0,    3424, 3232, 3048, 2880, 2712, 2560, 2416, 2280, 2152, 2032, 1920, 1812, 1712, 1616, 1524,
     1440, 1356, 1280, 1208, 1140, 1076, 1016, 960,  906,  856,  808,  762,  720,  678,  640,  604,
     570,  538,  508,  480,  453,  428,  404,  381,  360,  339,  320,  302,  285,  269,  254,  240,
@@ -24,7 +26,7 @@ namespace {
 // The envelope targets are held to the range every other volume factor
 // keeps, so the 8.8 envelope never leaves 0..64 x 256 whatever the song says.
 int32_t envelopeTarget(int32_t volume) {
-    return std::clamp(volume, 0, 64) * 256;
+    return envelopeFromVolume(std::clamp(volume, 0, kFullVolume));
 }
 
 // A phase of 0 frames takes one frame and lands on its target at once;

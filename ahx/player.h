@@ -2,6 +2,7 @@
 // voices whose volume, period and looped waveform the mixer plays.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "ahx/song.h"
@@ -11,8 +12,16 @@ namespace ahx {
 
 inline constexpr int kOutWaveLength = 640;
 
+inline constexpr int32_t kHighestNote = 60;
 // Amiga periods of notes 0..60; entry 0 is never played.
-extern const int32_t periodTable[61];
+extern const int32_t periodTable[kHighestNote + 1];
+// Notes are 6-bit but the table ends at 60.
+inline int32_t periodOf(int32_t note) {
+    return periodTable[std::clamp(note, 0, kHighestNote)];
+}
+// The periods a voice plays, however far its slides and vibrato reach.
+inline constexpr int32_t kLowestPeriod = 113;
+inline constexpr int32_t kHighestPeriod = 3424;
 // One sine period of amplitude 255, indexed by vibratoPhase.
 extern const int32_t vibratoTable[64];
 
@@ -45,7 +54,7 @@ struct Voice {
     int32_t playlistVolume;
     int32_t channelVolume;
     int32_t waveChanged;
-    int32_t waveform;  // 0 triangle, 1 sawtooth, 2 square, 3 noise
+    int32_t waveform;  // a Waveform: triangle, sawtooth, square or noise
     int32_t squareChanged;
     int32_t periodChanged;
     int32_t keepSquarePos;
@@ -165,6 +174,16 @@ private:
     // The one way `position` changes: the end of the list continues at the
     // restart position, and anything still outside the list starts over at 0.
     void storePosition(int32_t newValue);
+
+    // The steps of readStep that reach beyond the channel's voice. The
+    // first answers false when a note delay holds the rest of the step back.
+    bool runTimingCommand(Voice& v, const Step& step);
+    void runEffectCommand(Voice& v, const Step& step);
+    // The steps of advanceFrame that reach beyond the channel's voice.
+    void armHardCut(Voice& v);
+    void advancePlaylist(int k);
+    void buildSquare(Voice& v);
+    void pickWaveSource(Voice& v);
     // What every new start of play clears: the step timing, pending breaks
     // and jumps, and the four voices.
     void resetPlayState();

@@ -18,15 +18,15 @@ struct Position {
 struct Step {
     int32_t note = 0;        // 0..63, 0 = no note
     int32_t instrument = 0;  // 0..63, 0 = none
-    int32_t command = 0;     // 0..15
+    int32_t command = 0;     // a TrackCommand, 0..15
     int32_t parameter = 0;   // 0..255
 };
 
 struct PlaylistEntry {
-    int32_t note = 0;       // 0..63
-    int32_t fixedNote = 0;  // 0 or 1
-    int32_t waveform = 0;   // 0 keep, 1 triangle, 2 sawtooth, 3 square, 4 noise
-    int32_t commands[2] = {};
+    int32_t note = 0;          // 0..63
+    int32_t fixedNote = 0;     // 0 or 1
+    int32_t waveform = 0;      // 0 keep, else a Waveform plus one: 1 triangle, 2 sawtooth, 3 square, 4 noise
+    int32_t commands[2] = {};  // PlaylistCommands, 0..7
     int32_t parameters[2] = {};
 };
 

@@ -2,7 +2,6 @@
 
 #include <mmsystem.h>
 
-#include "app/device_track_output.h"
 #include "app/main_window_proc.h"
 #include "app/shared_state.h"
 #include "app/skin_window.h"
@@ -25,8 +24,6 @@ namespace {
 
 constexpr int32_t kWindowSize = 256;
 
-DeviceTrackOutput<audio::WaveOutDevice> deviceOutput{outputDevice};
-
 // Every pending message, the quit message included; input therefore changes
 // the shared state between frames, never during one. Once a quit is asked
 // for, what is still queued is left unread: nothing of it could be seen.
@@ -42,7 +39,7 @@ void drainMessages() {
 }  // namespace
 
 int runMusicdisk() {
-    playback = Playback{&mainPlayer, &sharedWaveTables, &deviceOutput, findSongResource};
+    playback = Playback{&mainPlayer, &sharedWaveTables, &outputDevice, findSongResource};
 
     windowWidth = kWindowSize;
     windowHeight = kWindowSize;

@@ -10,27 +10,10 @@
 #include "ahx/player.h"
 #include "ahx/wave_tables.h"
 #include "app/track_list.h"
+#include "audio/mixer_output.h"
 #include "resources/program_resources.h"
 
 namespace app {
-
-// What track control and the pause and resume zones ask of the sound
-// output. The Windows program's is the waveOut device; tests record calls.
-class TrackOutput {
-public:
-    virtual ~TrackOutput() = default;
-    virtual int open(int32_t sampleRate, int32_t bitsPerSample, int32_t framesPerBlock, int32_t blockCount,
-                     float gain) = 0;
-    virtual int startThread() = 0;
-    virtual int play(ahx::Player* player) = 0;
-    virtual int stop() = 0;
-    virtual int stopThread() = 0;
-    virtual int release() = 0;
-    virtual int pause() = 0;
-    virtual int resume() = 0;
-    // Whether the sound is held by pause: a play/pause key then resumes.
-    virtual bool isPaused() const = 0;
-};
 
 // Where a track's song bytes come from: the program's "AHX" resources.
 using SongLookup = resources::ResourceData (*)(int32_t resourceId);
@@ -39,11 +22,12 @@ using SongLookup = resources::ResourceData (*)(int32_t resourceId);
 resources::ResourceData findSongResource(int32_t resourceId);
 
 // The pieces a track start works on. A shell binds its player, bank and
-// output here before the first track starts.
+// output here before the first track starts: the Windows program's waveOut
+// device, the web page's queued block output; tests record the calls.
 struct Playback {
     ahx::Player* player = nullptr;
     const ahx::WaveTables* waveTables = nullptr;
-    TrackOutput* output = nullptr;
+    audio::MixerOutput* output = nullptr;
     SongLookup findSong = findSongResource;
     // The resource id of each of the trackCount tracks; -1 marks a track that
     // is listed but cannot be played.

@@ -23,68 +23,6 @@ int32_t faded(int32_t value, int32_t gain) {
 
 }  // namespace
 
-// --- ChannelRenderer -------------------------------------------------------
-
-ChannelRenderer::ChannelRenderer() = default;
-
-int ChannelRenderer::setup(int32_t sampleRate, int32_t frames, int32_t interpolate) {
-    if (sampleRate <= 0 || frames <= 0) return 0;
-    const int64_t samples = int64_t(sampleRate) * frames / 50;
-    if (samples < 1 || samples > kMaxBlockSamples) return 0;
-    sampleRate_ = sampleRate;
-    frames_ = frames;
-    interpolate_ = interpolate;
-    blockSamples_ = int32_t(samples);
-    // The tool always mixes at unity gain; the 16-bit scaling is the mix's.
-    fillVolumeTable(volumeTable_, 1.0);
-    start(nullptr);
-    return 1;
-}
-
-void ChannelRenderer::start(ahx::Player* player) {
-    player_ = player;
-    blockTicks_ = 0;
-    tickInBlock_ = 0;
-    shareLeft_ = 0;
-    rendered_ = 0;
-    std::fill(std::begin(positions_), std::end(positions_), 0);
-}
-
-void ChannelRenderer::nextTick() {
-    if (tickInBlock_ == blockTicks_) {
-        // The multiplier is read at each block, as the mixer reads it.
-        blockTicks_ = int64_t(std::clamp(player_->song.speedMultiplier, 1, 4)) * frames_;
-        tickInBlock_ = 0;
-    }
-    player_->tick();
-    // Tick i of T covers samples floor(i*N/T) up to floor((i+1)*N/T).
-    const int64_t i = tickInBlock_++;
-    shareLeft_ = int32_t((i + 1) * blockSamples_ / blockTicks_ - i * blockSamples_ / blockTicks_);
-}
-
-void ChannelRenderer::render(int32_t* const* voices, int32_t count) {
-    if (count <= 0) return;
-    for (int v = 0; v < kVoices; ++v) std::fill_n(voices[v], count, 0);
-    if (player_ == nullptr || blockSamples_ == 0) return;
-    int32_t done = 0;
-    while (done < count) {
-        if (shareLeft_ == 0) {
-            nextTick();
-            continue;
-        }
-        const int32_t n = std::min(shareLeft_, count - done);
-        for (int v = 0; v < kVoices; ++v) {
-            mixVoice(player_->voices[v], volumeTable_, sampleRate_, interpolate_, &positions_[v],
-                     voices[v] + done, n);
-        }
-        done += n;
-        shareLeft_ -= n;
-    }
-    rendered_ += count;
-}
-
-// --- ChannelMix ------------------------------------------------------------
-
 ChannelMix::ChannelMix() {
     const bool all[kVoices] = {true, true, true, true};
     configure(1, 0, all);

@@ -1,61 +1,15 @@
-// The four voices kept apart: a pull renderer that gives each voice its own
-// buffer, and the mix that turns those buffers into what the `ahx` tool
-// writes and plays (mono, stereo, channels muted, one stem per voice, a fade
-// at the end). Everything comes from one place, so the stems add up to the
-// mix and the mono mix is the program's own output.
-//
-// The renderer drives the player on the mixer's tick schedule (the ticks of
-// a block each followed by their share of its samples) with the mixer's
-// resampling and volume table, so the four buffers added together are
-// MixerOutput's mono samples, bit for bit, however the stream is cut into
-// calls. Neither class allocates after setup.
+// How the `ahx` tool turns the voice renderer's four voices into what it
+// writes and plays: mono, stereo, channels muted, one stem per voice, a fade
+// at the end. The voices are the program's own (its mixer sums the same
+// four), so the stems add up to the mix and the mono mix is the program's
+// output. Nothing here allocates.
 #pragma once
 
 #include <cstdint>
 
-#include "ahx/player.h"
-#include "audio/mixer_output.h"
+#include "audio/voice_renderer.h"
 
 namespace audio {
-
-inline constexpr int kVoices = ahx::kChannels;
-
-class ChannelRenderer {
-public:
-    ChannelRenderer();
-
-    // `frames` replay frames per block (the program's device uses 2): the
-    // same value gives the same tick schedule. Answers 0 for a rate or block
-    // the mixer would refuse.
-    int setup(int32_t sampleRate, int32_t frames, int32_t interpolate);
-    // Plays `player` (already started) from a block boundary, voices at the
-    // start of their loops: what a freshly set up output plays.
-    void start(ahx::Player* player);
-
-    // Writes the next `count` samples of each voice to voices[v][0..count),
-    // replacing what was there; ticks the player as they fall due. Without
-    // a player the buffers are silent.
-    void render(int32_t* const* voices, int32_t count);
-
-    // Samples rendered since start.
-    int64_t samplesRendered() const { return rendered_; }
-    int32_t sampleRate() const { return sampleRate_; }
-
-private:
-    void nextTick();
-
-    VolumeTable volumeTable_ = {};
-    ahx::Player* player_ = nullptr;
-    int32_t sampleRate_ = 0;
-    int32_t frames_ = 0;
-    int32_t interpolate_ = 0;
-    int32_t blockSamples_ = 0;
-    int64_t blockTicks_ = 0;
-    int64_t tickInBlock_ = 0;
-    int32_t shareLeft_ = 0;
-    int64_t rendered_ = 0;
-    int32_t positions_[kVoices] = {};
-};
 
 // How the voices' buffers become 16-bit frames. Every voice makes one
 // contribution per output channel: its sample times a weight, rounded down,

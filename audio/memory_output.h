@@ -1,51 +1,37 @@
-// An output that renders into memory instead of a sound device: the file
-// writer of the `ahx` tool, the tests and the benchmark pull 16-bit samples
-// from it exactly as the streaming device would submit them.
+// An output that hands the program's sound to its caller instead of a
+// device: the tests, the benchmark and the fuzzers pull the 16-bit samples
+// the streaming device would submit.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
-#include "audio/mixer_output.h"
+#include "ahx/player.h"
+#include "audio/mixer.h"
 
 namespace audio {
 
-class MemoryOutput final : public MixerOutput {
+class MemoryOutput final {
 public:
-    MemoryOutput() = default;
-    ~MemoryOutput() override;
+    // The mixer's setup, for blocks of `frames` replay frames.
+    int setup(int32_t sampleRate, int32_t bitsPerSample, int32_t frames, float gain);
+    int release();
+    int setOption(int32_t id, int32_t value) { return mixer_.setOption(id, value); }
 
-    // Also takes the 16-bit block the samples are converted into.
-    int setup(int32_t sampleRate, int32_t bitsPerSample, int32_t frames, float gain) override;
-    int release() override;
-
-    // There is no device: these only keep the flags the way a device would.
-    int startThread() override { return 1; }
-    int stopThread() override { return 1; }
     // Starts the stream from `player` at a block boundary; 0 without a
     // player or before setup.
-    int play(ahx::Player* newPlayer) override;
-    int stop() override;
-    int pause() override;
-    int resume() override;
-    int setVolume(int32_t level) override { return level >= 0 && level <= 64 ? 1 : 0; }
-    int spareOperation(int32_t, int32_t) override { return 0; }
+    int play(ahx::Player* player);
+    int stop();
 
-    // Writes the next `count` samples of the stream to `out`, rendering and
-    // converting (sample << 6, clamped) one block at a time; samples of a
-    // block not yet handed out are kept for the next call, so the stream does
-    // not depend on how it is cut into calls. Answers the samples written:
-    // `count`, or 0 while nothing is playing.
+    // Writes the next `count` samples of the stream to `out`. Answers the
+    // samples written: `count`, or 0 while nothing is playing.
     int64_t renderPcm16(int16_t* out, int64_t count);
 
-    // Blocks rendered since play.
-    int64_t blocksRendered() const { return blocksRendered_; }
+    int32_t blockSamples() const { return mixer_.blockSamples(); }
+    Mixer& mixer() { return mixer_; }
 
 private:
-    std::unique_ptr<int16_t[]> pcmBlock_;
-    int32_t pcmNext_ = 0;
-    int32_t pcmCount_ = 0;
-    int64_t blocksRendered_ = 0;
+    Mixer mixer_;
+    bool playing_ = false;
 };
 
 }  // namespace audio

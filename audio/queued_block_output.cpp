@@ -2,8 +2,6 @@
 
 #include <new>
 
-#include "audio/sample_conversion.h"
-
 namespace audio {
 
 QueuedBlockOutput::~QueuedBlockOutput() {
@@ -12,13 +10,15 @@ QueuedBlockOutput::~QueuedBlockOutput() {
 
 int QueuedBlockOutput::open(int32_t rate, int32_t bits, int32_t framesPerBlock, int32_t blocksAhead,
                             float outputGain) {
+    // Whatever the flag kept from the song before, what is heard next is not paused.
+    paused = 0;
     if (open_ || bits != 16 || blocksAhead < 1 || framesPerBlock < 1) return 0;
     playing = 0;
     if (setup(rate, bits, framesPerBlock, outputGain) == 0) return 0;
     pcm_.reset(new (std::nothrow) int16_t[size_t(blockSamples())]);
     if (!pcm_ || !sink_.open(rate, blockSamples())) {
         pcm_.reset();
-        MixerOutput::release();
+        Mixer::release();
         return 0;
     }
     blocksAhead_ = blocksAhead;
@@ -33,13 +33,13 @@ int QueuedBlockOutput::release() {
     sink_.close();
     open_ = false;
     pcm_.reset();
-    MixerOutput::release();
+    Mixer::release();
     return 1;
 }
 
 int QueuedBlockOutput::play(ahx::Player* source) {
     if (stop() == 0 || source == nullptr) return 0;
-    player = source;
+    start(source);
     blocksQueued_ = 0;
     playing = 1;
     return 1;
@@ -73,8 +73,7 @@ int32_t QueuedBlockOutput::pump() {
     // Bounded by blocksAhead as well, so a sink that is slow to count what it
     // was given cannot make the song run ahead unheard.
     while (queued < blocksAhead_ && sink_.pendingBlocks() < blocksAhead_) {
-        renderBlock();
-        for (int32_t i = 0; i < samples; ++i) pcm_[size_t(i)] = toPcm16(mixBuffer[i]);
+        pull(pcm_.get(), samples);
         sink_.queue(pcm_.get(), samples);
         ++blocksQueued_;
         ++queued;

@@ -1,6 +1,6 @@
 // An output for a shell without threads, such as the web page: the shell's
-// own loop asks it to top up a sink's queue, and every block is rendered and
-// converted right there, in order, exactly as the waveOut device would submit
+// own loop asks it to top up a sink's queue, and every block is pulled from
+// the mixer right there, in order, exactly as the waveOut device would submit
 // it. The sink plays the blocks at its own pace and reports how many it still
 // holds.
 #pragma once
@@ -41,7 +41,7 @@ public:
     // 0 for anything the sink cannot take, when the sink gives no sound, and
     // when it is already open (a second open would lose the first).
     int open(int32_t sampleRate, int32_t bitsPerSample, int32_t framesPerBlock, int32_t blocksAhead,
-             float gain);
+             float gain) override;
     // Drops what is queued and closes the sink; 0 when it was not open.
     int release() override;
 
@@ -58,8 +58,8 @@ public:
     int setVolume(int32_t level) override { return isOpen() && level >= 0 && level <= 64 ? 1 : 0; }
     int spareOperation(int32_t, int32_t) override { return 0; }
 
-    // Renders, converts and queues blocks until the sink holds blocksAhead
-    // of them; nothing while not playing. A paused sink plays nothing, so it
+    // Pulls and queues blocks until the sink holds blocksAhead of them;
+    // nothing while not playing. A paused sink plays nothing, so it
     // has no room to fill; a sink opened for the next song starts unpaused,
     // as a newly opened waveOut device does. Answers the blocks queued.
     int32_t pump();

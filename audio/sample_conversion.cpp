@@ -2,16 +2,16 @@
 
 namespace audio {
 
-void convertToPcm16(const int32_t* samples, int32_t count, uint8_t* out) {
-    for (int32_t i = 0; i < count; ++i) {
-        auto v = uint16_t(toPcm16(samples[i]));
-        out[2 * i] = uint8_t(v & 0xFF);
-        out[2 * i + 1] = uint8_t(v >> 8);
+void packPcm(const int16_t* samples, int32_t count, int32_t bitsPerSample, uint8_t* out) {
+    if (bitsPerSample == 16) {
+        for (int32_t i = 0; i < count; ++i) {
+            const auto v = uint16_t(samples[i]);
+            out[2 * i] = uint8_t(v & 0xFF);
+            out[2 * i + 1] = uint8_t(v >> 8);
+        }
+    } else if (bitsPerSample == 8) {
+        for (int32_t i = 0; i < count; ++i) out[i] = uint8_t((samples[i] >> 8) + 128);
     }
-}
-
-void convertToPcm8(const int32_t* samples, int32_t count, uint8_t* out) {
-    for (int32_t i = 0; i < count; ++i) out[i] = toPcm8(samples[i]);
 }
 
 }  // namespace audio

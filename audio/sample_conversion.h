@@ -1,4 +1,4 @@
-// Mixed 32-bit samples to the PCM the sound device plays.
+// Mixed 32-bit samples to the PCM the sound devices play.
 #pragma once
 
 #include <cstdint>
@@ -13,17 +13,10 @@ inline int16_t toPcm16(int32_t sample) {
     return int16_t(v);
 }
 
-// sample >> 2 (toward minus infinity), clamped to -128..127, stored offset by 128.
-inline uint8_t toPcm8(int32_t sample) {
-    int32_t v = sample >> 2;
-    if (v > 127) v = 127;
-    if (v < -128) v = -128;
-    return uint8_t(v + 128);
-}
-
-// Writes `count` 16-bit little-endian samples to `out` (2 * count bytes).
-void convertToPcm16(const int32_t* samples, int32_t count, uint8_t* out);
-// Writes `count` unsigned 8-bit samples to `out`.
-void convertToPcm8(const int32_t* samples, int32_t count, uint8_t* out);
+// Writes `count` 16-bit samples as `bitsPerSample` PCM: 16 as signed
+// little-endian (2 * count bytes), 8 as the top byte offset by 128 (count
+// bytes), which for a mixed sample s is s >> 2 clamped to -128..127. Any
+// other size writes nothing.
+void packPcm(const int16_t* samples, int32_t count, int32_t bitsPerSample, uint8_t* out);
 
 }  // namespace audio

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "audio/sample_conversion.h"
 #include "audio/thread_name.h"
@@ -40,12 +41,14 @@ bool unlockAndFree(HGLOBAL handle) {
 
 }  // namespace
 
-WaveOutDevice::WaveOutDevice() : wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+WaveOutDevice::WaveOutDevice() : source(this), wake_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
 
 WaveOutDevice::~WaveOutDevice() {
     // A thread left running would poll a released device.
     stopThread();
     release();
+    // Only the device holds the blocks a failed release keeps; these frames are ours.
+    delete[] pcm_;
     if (wake_ != nullptr) CloseHandle(wake_);
 }
 
@@ -65,7 +68,16 @@ int32_t WaveOutDevice::pollMilliseconds() const {
 }
 
 int WaveOutDevice::open(int32_t rate, int32_t bits, int32_t blockFrames, int32_t blocksWanted,
+                        float outputGain) {
+    return open(rate, bits, blockFrames, blocksWanted, outputGain, 1);
+}
+
+int WaveOutDevice::open(int32_t rate, int32_t bits, int32_t blockFrames, int32_t blocksWanted,
                         float outputGain, int32_t channelCount) {
+    // A device opened afresh plays unpaused, whatever the flag kept from the
+    // song before: it must say what is heard, or a track changed while
+    // paused would take two play/pause presses to pause.
+    paused.store(0);
     if (blocksWanted < 1 || blocksWanted > MAX_BLOCKS || blockFrames < 1) return 0;
     if (channelCount < 1 || channelCount > 2) return 0;
     // A second open would lose the first device and its blocks.
@@ -78,12 +90,19 @@ int WaveOutDevice::open(int32_t rate, int32_t bits, int32_t blockFrames, int32_t
     lastRefusal_.store(MMSYSERR_NOERROR);
     framesPerBlock = blockFrames;
     channels = channelCount;
-    blockSource = nullptr;
+    source = this;
     if (setup(rate, bits, blockFrames, outputGain) == 0) {
         unwindOpen(0);
         return 0;
     }
     blockBytes = ((rate * bits / 8) * blockFrames) / 50 * channelCount;
+    const int32_t bytesPerFrame = bits / 8 * channelCount;
+    blockFrames_ = bytesPerFrame > 0 ? blockBytes / bytesPerFrame : blockSamples();
+    pcm_ = new (std::nothrow) int16_t[size_t(blockFrames_) * size_t(channelCount)]();
+    if (pcm_ == nullptr) {
+        unwindOpen(0);
+        return 0;
+    }
 
     WAVEFORMATEX format{};
     format.wFormatTag = WAVE_FORMAT_PCM;
@@ -133,7 +152,9 @@ void WaveOutDevice::unwindOpen(int32_t taken) {
     // Nothing was written yet, so the device closes at once.
     if (waveOut != nullptr) waveOutClose(waveOut);
     waveOut = nullptr;
-    MixerOutput::release();
+    delete[] pcm_;
+    pcm_ = nullptr;
+    Mixer::release();
     blockCount = 0;
 }
 
@@ -186,23 +207,17 @@ void WaveOutDevice::refill() {
             waveOutUnprepareHeader(waveOut, block.header, kHeaderSize);
             block.prepared = 0;
         }
-        if (blockSource == nullptr) renderBlock();
         fillBlock(i);
     }
 }
 
 void WaveOutDevice::fillBlock(int32_t i) {
     AudioBlock& block = blocks[i];
-    int32_t bytes = blockBytes;
-    if (blockSource != nullptr) {
-        const int32_t blockFrames = blockBytes / 2 / channels;
-        blockSource->renderPcm16(block.data, blockFrames);
-        bytes = std::clamp(blockSource->framesWritten(blockFrames), 0, blockFrames) * 2 * channels;
-    } else if (bitsPerSample == 16) {
-        convertToPcm16(mixBuffer, blockBytes / 2, block.data);
-    } else if (bitsPerSample == 8) {
-        convertToPcm8(mixBuffer, blockBytes, block.data);
-    }
+    const int32_t written = std::clamp(source->pull(pcm_, blockFrames_), 0, blockFrames_);
+    packPcm(pcm_, written * channels, bitsPerSample, block.data);
+    // A block cut short where the sound ends is queued that much shorter,
+    // with no silence after it.
+    const int32_t bytes = written == blockFrames_ ? blockBytes : written * (bitsPerSample / 8) * channels;
     block.header->lpData = reinterpret_cast<char*>(block.data);
     block.header->dwBufferLength = DWORD(bytes);
     block.header->dwFlags = 0;
@@ -227,21 +242,21 @@ void WaveOutDevice::fillBlock(int32_t i) {
     }
 }
 
-int WaveOutDevice::play(ahx::Player* source) {
+int WaveOutDevice::play(ahx::Player* newPlayer) {
     // After stop no refill is running and none starts before playing is set
     // again, so the player changes hands without a race.
     if (stop() == 0) return 0;
-    if (source == nullptr || lost.load() != 0 || channels != 1) return 0;
-    player = source;
+    if (newPlayer == nullptr || lost.load() != 0 || channels != 1) return 0;
+    start(newPlayer);
     playing.store(1);
     return 1;
 }
 
-int WaveOutDevice::playFrom(BlockSource* source) {
-    // The same hand-over as play: nothing renders between stop and playing.
+int WaveOutDevice::stream(PcmSource* newSource) {
+    // The same hand-over as play: nothing is pulled between stop and playing.
     if (stop() == 0) return 0;
-    if (source == nullptr || lost.load() != 0 || bitsPerSample != 16) return 0;
-    blockSource = source;
+    if (newSource == nullptr || lost.load() != 0) return 0;
+    source = newSource;
     playing.store(1);
     return 1;
 }
@@ -251,7 +266,8 @@ int WaveOutDevice::stop() {
     // A refill that saw playing set finishes its block and ends; only then is
     // the device reset, so no block of this song is queued after stop.
     while (refilling.load() != 0) Sleep(1);
-    blockSource = nullptr;
+    // What was streamed goes back to its owner; the mixer is the default.
+    source = this;
     if (waveOut == nullptr) return 0;
     return waveOutReset(waveOut) == MMSYSERR_NOERROR ? 1 : 0;
 }
@@ -318,7 +334,9 @@ int WaveOutDevice::release() {
         if (!unlockAndFree(block.headerHandle)) return 0;
         block = AudioBlock{};
     }
-    MixerOutput::release();
+    delete[] pcm_;
+    pcm_ = nullptr;
+    Mixer::release();
     return 1;
 }
 

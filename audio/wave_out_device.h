@@ -1,6 +1,7 @@
 // The streaming output: a ring of PCM blocks on the waveOut device, kept full
 // by a playback thread that polls each block's done flag once per block
-// length and renders the freed blocks from the player. The thread waits
+// length and fills the freed blocks from its source: the mixer playing the
+// player, or whatever source the `ahx` tool streams. The thread waits
 // between polls on an event, so that stopping it takes no longer than the
 // pass in progress.
 #pragma once
@@ -9,6 +10,7 @@
 #include <cstdint>
 
 #include "audio/mixer_output.h"
+#include "audio/pcm_source.h"
 #include "platform/winmm.h"
 
 namespace audio {
@@ -16,21 +18,6 @@ namespace audio {
 inline constexpr int32_t MAX_BLOCKS = 32;
 // What the playback thread is called in debuggers and process lists.
 inline constexpr char kPlaybackThreadName[] = "veltrane audio";
-
-// Fills the device's blocks in place of its own mixer: the `ahx` tool's
-// stereo and per-channel mixes. Called on the playback thread only, between
-// play and the stop that ends it; the musicdisk sets none.
-class BlockSource {
-public:
-    virtual ~BlockSource() = default;
-    // Writes `frames` frames of 16-bit little-endian PCM, the device's
-    // channel count of samples each, to `out`.
-    virtual void renderPcm16(uint8_t* out, int32_t frames) = 0;
-    // How many of the `frames` just written are sound: fewer where the sound
-    // ends within the block (or must wait for what follows), and the block
-    // is then queued that much shorter, with no silence after it.
-    virtual int32_t framesWritten(int32_t frames) const { return frames; }
-};
 
 struct AudioBlock {
     HGLOBAL dataHandle = nullptr;
@@ -47,21 +34,24 @@ public:
     WaveOutDevice(const WaveOutDevice&) = delete;
     WaveOutDevice& operator=(const WaveOutDevice&) = delete;
 
-    // Opens the default device for PCM of `channels` (1, or 2 for a block
-    // source's stereo) and takes blocksWanted (1..32) blocks of blockFrames
-    // replay frames each. A failure part way gives back what was taken.
+    // Opens the default device for mono PCM and takes blocksWanted (1..32)
+    // blocks of blockFrames replay frames each. A failure part way gives
+    // back what was taken.
+    int open(int32_t rate, int32_t bits, int32_t blockFrames, int32_t blocksWanted,
+             float outputGain) override;
+    // The same for PCM of `channels` (1, or 2 for a streamed source's stereo).
     int open(int32_t rate, int32_t bits, int32_t blockFrames, int32_t blocksWanted, float outputGain,
-             int32_t channels = 1);
+             int32_t channels);
 
     int release() override;
     int startThread() override;
     int stopThread() override;
-    // The mixer plays `source`; refused on a stereo device, which only a
-    // block source can fill.
-    int play(ahx::Player* source) override;
-    // `source` fills the blocks from now on instead of the mixer; refused
-    // unless the device is open for 16-bit samples. Stopping hands it back.
-    int playFrom(BlockSource* source);
+    // Streams the mixer playing `player`; refused on a stereo device, as the
+    // mixer makes mono.
+    int play(ahx::Player* player) override;
+    // Streams `source`, with the device's channel count, from the next poll
+    // on; stopping hands it back.
+    int stream(PcmSource* source);
     int stop() override;
     int pause() override;
     int resume() override;
@@ -71,12 +61,12 @@ public:
     static DWORD volumeWord(int32_t level);
     int spareOperation(int32_t a, int32_t b) override;
 
-    // Renders and submits every block the device has finished with, in index
+    // Fills and submits every block the device has finished with, in index
     // order; ends early once playing is cleared or the device is lost.
     void refill();
-    // Converts mixBuffer into block i and queues it. A block the device
-    // refuses is free again at once; kRefusalsBeforeLost refusals in a row
-    // and the device counts as lost.
+    // Pulls the next block from the source into block i and queues it. A
+    // block the device refuses is free again at once; kRefusalsBeforeLost
+    // refusals in a row and the device counts as lost.
     void fillBlock(int32_t i);
 
     // 1 once the sound device has refused kRefusalsBeforeLost blocks in a
@@ -97,8 +87,9 @@ public:
     int32_t framesPerBlock = 0;
     int32_t blockBytes = 0;
     int32_t channels = 1;
-    // Set between playFrom and the next stop or play.
-    BlockSource* blockSource = nullptr;
+    // What the playback thread pulls: the mixer, or another source from
+    // stream to the next stop.
+    PcmSource* source = nullptr;
     std::atomic<int32_t> stopRequest{0};
     // Set by the playback thread around each look at playing and the refill
     // that follows, so that stop can wait for a refill in progress.
@@ -120,6 +111,9 @@ private:
     std::atomic<MMRESULT> lastRefusal_{MMSYSERR_NOERROR};
     // Set by stopThread to end the playback thread's wait between polls.
     HANDLE wake_ = nullptr;
+    // One block of the source's frames, taken at open.
+    int16_t* pcm_ = nullptr;
+    int32_t blockFrames_ = 0;
 };
 
 }  // namespace audio

@@ -38,7 +38,7 @@ void reportSpeed(benchmark::State& state) {
 
 // The tool's stereo at its default separation, in the device's block size.
 void renderStereoFor(benchmark::State& state, ahx::Player& player, int32_t interpolate) {
-    auto renderer = std::make_unique<audio::ChannelRenderer>();
+    auto renderer = std::make_unique<audio::VoiceRenderer>();
     renderer->setup(44100, 2, interpolate);
     renderer->start(&player);
     audio::ChannelMix mix;

@@ -10,7 +10,6 @@
 
 #include "ahx/player.h"
 #include "ahx/wave_tables.h"
-#include "app/device_track_output.h"
 #include "app/input.h"
 #include "app/shared_state.h"
 #include "app/skin_outline.h"
@@ -53,7 +52,6 @@ ahx::WaveTables sharedWaveTables;
 ahx::Player mainPlayer;
 web::WebSoundSink soundSink;
 audio::QueuedBlockOutput soundOutput{soundSink};
-app::DeviceTrackOutput<audio::QueuedBlockOutput> trackOutput{soundOutput};
 
 // The timer in milliseconds, wrapping at 2^32 like timeGetTime.
 uint32_t timerMs() {
@@ -194,7 +192,7 @@ EMSCRIPTEN_KEEPALIVE void veltrane_quit() {
 int main() {
     const resources::ResourceData icon = resources::findProgramResource("ICON", kIconId);
     if (icon.bytes != nullptr) useIcon(icon.bytes, int(icon.size));
-    app::playback = app::Playback{&mainPlayer, &sharedWaveTables, &trackOutput, app::findSongResource};
+    app::playback = app::Playback{&mainPlayer, &sharedWaveTables, &soundOutput, app::findSongResource};
 
     app::windowWidth = kWindowSize;
     app::windowHeight = kWindowSize;

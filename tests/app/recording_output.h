@@ -1,45 +1,46 @@
 #pragma once
 
-// A track output that records every call, for checking the order in which
+// An output that records every call, for checking the order in which
 // track control and the input drive the sound side.
 
 #include <string>
 #include <vector>
 
 #include "app/track_control.h"
+#include "audio/mixer_output.h"
 
 namespace app::test {
 
-class RecordingOutput final : public TrackOutput {
+class RecordingOutput final : public audio::MixerOutput {
 public:
-    int open(int32_t sampleRate, int32_t bitsPerSample, int32_t framesPerBlock, int32_t blockCount,
-             float gain) override {
-        calls.push_back("open " + std::to_string(sampleRate) + " " + std::to_string(bitsPerSample) + " " +
+    int open(int32_t rate, int32_t bits, int32_t framesPerBlock, int32_t blockCount, float level) override {
+        calls.push_back("open " + std::to_string(rate) + " " + std::to_string(bits) + " " +
                         std::to_string(framesPerBlock) + " " + std::to_string(blockCount) + " " +
-                        std::to_string(gain));
+                        std::to_string(level));
         // As the devices: an opening plays unpaused.
-        paused = false;
+        paused = 0;
         return 1;
     }
     int startThread() override { return record("startThread"); }
-    int play(ahx::Player* player) override {
-        played = player;
+    int play(ahx::Player* started) override {
+        played = started;
         // What the device would start streaming: the song as loaded and started.
-        playedPositionCount = player->song.positionCount;
+        playedPositionCount = started->song.positionCount;
         return record("play");
     }
     int stop() override { return record("stop"); }
     int stopThread() override { return record("stopThread"); }
     int release() override { return record("release"); }
     int pause() override {
-        paused = true;
+        paused = 1;
         return record("pause");
     }
     int resume() override {
-        paused = false;
+        paused = 0;
         return record("resume");
     }
-    bool isPaused() const override { return paused; }
+    int setVolume(int32_t) override { return record("setVolume"); }
+    int spareOperation(int32_t, int32_t) override { return 0; }
 
     std::vector<std::string> takeCalls() {
         std::vector<std::string> taken;
@@ -50,7 +51,6 @@ public:
     std::vector<std::string> calls;
     ahx::Player* played = nullptr;
     int32_t playedPositionCount = 0;
-    bool paused = false;
 
 private:
     int record(const char* call) {

@@ -12,7 +12,6 @@
 #include <string>
 #include <thread>
 
-#include "app/device_track_output.h"
 #include "app/input.h"
 #include "app/shared_state.h"
 #include "app/track_control.h"
@@ -52,17 +51,16 @@ TEST(TrackChangeOnTheDevice, QuickChangesLeaveOneThreadAndOneOpenDevice) {
     auto tables = std::make_unique<ahx::WaveTables>();
     auto player = std::make_unique<ahx::Player>();
     auto device = std::make_unique<audio::WaveOutDevice>();
-    DeviceTrackOutput<audio::WaveOutDevice> output(*device);
-    playback = Playback{player.get(), tables.get(), &output, findSongResource, trackResourceIds};
+    playback = Playback{player.get(), tables.get(), device.get(), findSongResource, trackResourceIds};
 
     currentTrack = 0;
     startTrack(trackResourceIds[0]);
     // A new opening plays even after a pause; the first play/pause press
     // must then pause it, not resume what is already heard.
     keyDown(kKeySpace);
-    EXPECT_TRUE(output.isPaused());
+    EXPECT_TRUE(device->isPaused());
     nextTrack();
-    EXPECT_FALSE(output.isPaused());
+    EXPECT_FALSE(device->isPaused());
     keyDown(kKeyMediaPlayPause);
     EXPECT_EQ(device->paused.load(), 1);
     keyDown(kKeyMediaPlayPause);

@@ -10,13 +10,14 @@
 
 #include "ahx/player.h"
 #include "audio/memory_output.h"
+#include "audio/mixer.h"
 #include "support/synthetic_songs.h"
 
 namespace {
 
 using audio::ChannelMix;
-using audio::ChannelRenderer;
 using audio::kVoices;
+using audio::VoiceRenderer;
 
 const ahx::WaveTables& sharedBank() {
     static const auto* bank = new ahx::WaveTables;
@@ -44,7 +45,7 @@ struct Voices {
 Voices renderVoices(const ahx::Song& song, int64_t total, const std::vector<int32_t>& pieces,
                     int32_t interpolate = 0) {
     auto player = startedPlayer(song);
-    auto renderer = std::make_unique<ChannelRenderer>();
+    auto renderer = std::make_unique<VoiceRenderer>();
     EXPECT_EQ(renderer->setup(44100, 2, interpolate), 1);
     renderer->start(player.get());
     Voices out;
@@ -75,7 +76,7 @@ ChannelMix configured(int32_t channels, int32_t separation, bool a = true, bool 
     return mix;
 }
 
-TEST(ChannelRenderer, TheFourVoicesAddUpToTheMixersBlocksHoweverTheStreamIsCut) {
+TEST(VoiceRenderer, TheFourVoicesAddUpToTheMixersBlocksHoweverTheStreamIsCut) {
     // Speed multipliers whose ticks do and do not divide the block, both mixing modes.
     const struct {
         int32_t multiplier;
@@ -88,10 +89,10 @@ TEST(ChannelRenderer, TheFourVoicesAddUpToTheMixersBlocksHoweverTheStreamIsCut) 
         const Voices voices = renderVoices(song, blocks * 1764, {1, 1763, 7, 3529, 441, 2}, c.interpolate);
 
         auto player = startedPlayer(song);
-        audio::MemoryOutput reference;
+        audio::Mixer reference;
         ASSERT_EQ(reference.setup(44100, 16, 2, 1.0f), 1);
         reference.setOption(1, c.interpolate);
-        ASSERT_EQ(reference.play(player.get()), 1);
+        reference.start(player.get());
         for (int64_t b = 0; b < blocks; ++b) {
             reference.renderBlock();
             for (int64_t i = 0; i < 1764; ++i) {
@@ -177,8 +178,8 @@ TEST(ChannelMix, AFadeLeavesWhatComesBeforeItAndFallsToSilence) {
     for (int64_t i = 2 * (total - 4410); i < 2 * total; ++i) ASSERT_LE(std::abs(faded[size_t(i)]), 330) << i;
 }
 
-TEST(ChannelRenderer, WithoutAPlayerTheVoicesAreSilentAndUnusableRatesAreRefused) {
-    ChannelRenderer renderer;
+TEST(VoiceRenderer, WithoutAPlayerTheVoicesAreSilentAndUnusableRatesAreRefused) {
+    VoiceRenderer renderer;
     EXPECT_EQ(renderer.setup(0, 2, 0), 0);
     EXPECT_EQ(renderer.setup(44100, 0, 0), 0);
     ASSERT_EQ(renderer.setup(44100, 2, 0), 1);

@@ -1,6 +1,6 @@
 // What the device tests share: a file sink to listen with, a player of a busy
-// song, and the reference the device must reproduce: the same song rendered
-// block by block by a fresh mixer and converted to 16-bit samples.
+// song, and the reference the device must reproduce: the same song pulled
+// block by block from a fresh mixer and packed as 16-bit samples.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,7 +16,7 @@
 
 #include "ahx/player.h"
 #include "ahx/wave_tables.h"
-#include "audio/mixer_output.h"
+#include "audio/mixer.h"
 #include "audio/sample_conversion.h"
 #include "audio/wave_out_device.h"
 #include "support/synthetic_songs.h"
@@ -41,33 +41,21 @@ inline std::unique_ptr<ahx::Player> makePlayer(uint32_t seed) {
     return player;
 }
 
-// A mixer with no device: renderBlock alone.
-class RenderOnly final : public MixerOutput {
-public:
-    int startThread() override { return 0; }
-    int stopThread() override { return 0; }
-    int play(ahx::Player*) override { return 0; }
-    int stop() override { return 0; }
-    int pause() override { return 0; }
-    int resume() override { return 0; }
-    int setVolume(int32_t) override { return 0; }
-    int spareOperation(int32_t, int32_t) override { return 0; }
-};
-
-// The first `bytes` bytes of the song's 16-bit stream, rendered directly.
+// The first `bytes` bytes of the song's 16-bit stream, pulled from a mixer
+// of its own block by block.
 inline std::vector<uint8_t> directRender(uint32_t seed, size_t bytes) {
     auto player = makePlayer(seed);
-    auto mixer = std::make_unique<RenderOnly>();
+    auto mixer = std::make_unique<Mixer>();
     mixer->setup(kRate, 16, kFrames, 1.0f);
-    mixer->player = player.get();
+    mixer->start(player.get());
     std::vector<uint8_t> out;
+    std::vector<int16_t> samples(kBlockBytes / 2);
     std::vector<uint8_t> block(kBlockBytes);
     while (out.size() < bytes) {
-        mixer->renderBlock();
-        convertToPcm16(mixer->mixBuffer, int32_t(kBlockBytes / 2), block.data());
+        mixer->pull(samples.data(), int32_t(samples.size()));
+        packPcm(samples.data(), int32_t(samples.size()), 16, block.data());
         out.insert(out.end(), block.begin(), block.end());
     }
-    mixer->release();
     out.resize(bytes);
     return out;
 }

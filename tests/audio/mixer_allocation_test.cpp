@@ -36,13 +36,13 @@ TEST(MixerAllocation, RenderingAllocatesNothing) {
         long allocations = test_support::allocationsDuring([&] {
             for (int block = 0; block < 3000; ++block) {
                 if (block % 2 == 0) {
-                    out.renderBlock();
+                    out.mixer().renderBlock();
                 } else {
                     out.renderPcm16(pcm.data(), int64_t(pcm.size()));
                 }
                 player->tick();
-                int32_t* cursor = out.mixBuffer;
-                out.mixVoices(441, &cursor);
+                int32_t* cursor = out.mixer().mixBuffer;
+                out.mixer().mixVoices(441, &cursor);
             }
         });
         EXPECT_EQ(allocations, 0) << "multiplier " << multiplier;
@@ -55,7 +55,7 @@ TEST(MixerAllocation, TheToolsStereoAndStemMixAllocatesNothing) {
     player->bindWaveTables(bank.get());
     player->song = synthetic::busySong(12, 3);
     player->startSubsong(0);
-    auto renderer = std::make_unique<audio::ChannelRenderer>();
+    auto renderer = std::make_unique<audio::VoiceRenderer>();
     ASSERT_EQ(renderer->setup(44100, 2, 0), 1);
     renderer->start(player.get());
     audio::ChannelMix mix;

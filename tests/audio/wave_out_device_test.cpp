@@ -3,8 +3,11 @@
 // fill, and blocks the device refuses or never gives back.
 #include "audio/wave_out_device.h"
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "device_test_support.h"
 #ifndef _WIN32
@@ -102,13 +105,27 @@ TEST_F(WaveOutDeviceTest, VolumeWordSetsBothChannelsToSixtyThreeSixtyFourthsOfTh
     EXPECT_EQ(device->release(), 1);
 }
 
+// Hands out the mixed samples given, as the mixer converts them, then silence.
+class FixedSource final : public PcmSource {
+public:
+    explicit FixedSource(std::vector<int32_t> mixed) : mixed_(std::move(mixed)) {}
+    int32_t pull(int16_t* out, int32_t frames) override {
+        for (int32_t i = 0; i < frames; ++i)
+            out[i] = i < int32_t(mixed_.size()) ? toPcm16(mixed_[size_t(i)]) : 0;
+        return frames;
+    }
+
+private:
+    std::vector<int32_t> mixed_;
+};
+
 TEST_F(WaveOutDeviceTest, FillBlockConvertsToSixteenAndEightBitSamples) {
-    const int32_t mixed[] = {511, 512, -512, -513, -3, 0};
+    FixedSource source({511, 512, -512, -513, -3, 0});
     {
         auto device = std::make_unique<WaveOutDevice>();
         OPEN_OR_SKIP(*device, kRate, 16, kFrames, kBlocks, 1.0f);
         ASSERT_EQ(device->pause(), 1);  // keeps the block queued while we look at it
-        std::copy(std::begin(mixed), std::end(mixed), device->mixBuffer);
+        device->source = &source;
         device->fillBlock(3);
         const uint8_t* data = device->blocks[3].data;
         const int16_t expected[] = {32704, 32767, -32768, -32768, -192, 0};
@@ -124,7 +141,7 @@ TEST_F(WaveOutDeviceTest, FillBlockConvertsToSixteenAndEightBitSamples) {
         OPEN_OR_SKIP(*device, kRate, 8, kFrames, kBlocks, 1.0f);
         EXPECT_EQ(device->blockBytes, 1764);
         ASSERT_EQ(device->pause(), 1);
-        std::copy(std::begin(mixed), std::end(mixed), device->mixBuffer);
+        device->source = &source;
         device->fillBlock(0);
         const uint8_t expected[] = {255, 255, 0, 0, 127, 128};
         for (size_t i = 0; i < std::size(expected); ++i) {
@@ -167,17 +184,14 @@ TEST_F(WaveOutDeviceTest, FirstRefillSubmitsEveryBlockInIndexOrder) {
 }
 
 // Counts frames: frame n is (n, -n) in stereo, n in mono.
-class CountingSource final : public BlockSource {
+class CountingSource final : public PcmSource {
 public:
     explicit CountingSource(int32_t channels) : channels_(channels) {}
-    void renderPcm16(uint8_t* out, int32_t frames) override {
+    int32_t pull(int16_t* out, int32_t frames) override {
         for (int32_t f = 0; f < frames; ++f, ++next_) {
-            for (int32_t c = 0; c < channels_; ++c) {
-                const auto v = uint16_t(int16_t(c == 0 ? next_ : -next_));
-                *out++ = uint8_t(v & 0xFF);
-                *out++ = uint8_t(v >> 8);
-            }
+            for (int32_t c = 0; c < channels_; ++c) *out++ = int16_t(c == 0 ? next_ : -next_);
         }
+        return frames;
     }
     int32_t next_ = 0;
 
@@ -185,18 +199,18 @@ private:
     int32_t channels_;
 };
 
-TEST_F(WaveOutDeviceTest, ABlockSourceFillsStereoBlocksAndStopHandsItBack) {
+TEST_F(WaveOutDeviceTest, AStreamedSourceFillsStereoBlocksAndStopHandsBackToTheMixer) {
     auto device = std::make_unique<WaveOutDevice>();
     EXPECT_EQ(device->open(kRate, 16, kFrames, kBlocks, 1.0f, 3), 0);
     expectClosed(*device);
     OPEN_OR_SKIP(*device, kRate, 16, kFrames, 2, 1.0f, 2);
     EXPECT_EQ(device->blockBytes, 2 * 3528);
-    // The mixer makes mono only: a stereo device plays a block source.
+    // The mixer makes mono only: a stereo device plays a streamed source.
     auto player = makePlayer(3);
     EXPECT_EQ(device->play(player.get()), 0);
-    EXPECT_EQ(device->playFrom(nullptr), 0);
+    EXPECT_EQ(device->stream(nullptr), 0);
     CountingSource source(2);
-    ASSERT_EQ(device->playFrom(&source), 1);
+    ASSERT_EQ(device->stream(&source), 1);
     ASSERT_EQ(device->pause(), 1);
     device->refill();
     EXPECT_EQ(source.next_, 2 * 1764);
@@ -204,16 +218,38 @@ TEST_F(WaveOutDeviceTest, ABlockSourceFillsStereoBlocksAndStopHandsItBack) {
     EXPECT_EQ(int16_t(uint16_t(second[0] | second[1] << 8)), 1764);
     EXPECT_EQ(int16_t(uint16_t(second[2] | second[3] << 8)), -1764);
     EXPECT_EQ(device->stop(), 1);
-    EXPECT_EQ(device->blockSource, nullptr);
+    EXPECT_EQ(device->source, device.get());
     EXPECT_EQ(device->release(), 1);
     if (listening()) {
         const std::vector<uint8_t> pcm = played();
         EXPECT_TRUE(pcm.size() % 4 == 0 && pcm.size() <= 4 * 3528u) << pcm.size();
     }
+}
 
-    // 8-bit blocks are the mixer's alone.
-    OPEN_OR_SKIP(*device, kRate, 8, kFrames, kBlocks, 1.0f);
-    EXPECT_EQ(device->playFrom(&source), 0);
+// A source whose sound ends within a block: the block is queued that much
+// shorter, with no silence after it.
+class EndingSource final : public PcmSource {
+public:
+    int32_t pull(int16_t* out, int32_t frames) override {
+        const int32_t n = std::min(frames, left_);
+        std::fill_n(out, n, int16_t(7));
+        left_ -= n;
+        return n;
+    }
+
+private:
+    int32_t left_ = 1764 + 1000;
+};
+
+TEST_F(WaveOutDeviceTest, ABlockIsQueuedAsLongAsWhatTheSourceWrote) {
+    auto device = std::make_unique<WaveOutDevice>();
+    OPEN_OR_SKIP(*device, kRate, 16, kFrames, 2, 1.0f);
+    EndingSource source;
+    ASSERT_EQ(device->stream(&source), 1);
+    ASSERT_EQ(device->pause(), 1);
+    device->refill();
+    EXPECT_EQ(device->blocks[0].header->dwBufferLength, DWORD(3528));
+    EXPECT_EQ(device->blocks[1].header->dwBufferLength, DWORD(2000));
     EXPECT_EQ(device->release(), 1);
 }
 

@@ -25,7 +25,7 @@ std::vector<std::vector<int32_t>> voicesOf(const ahx::Song& song, int64_t total)
     player->bindWaveTables(&sharedBank());
     player->song = song;
     player->startSubsong(0);
-    audio::ChannelRenderer renderer;
+    audio::VoiceRenderer renderer;
     renderer.setup(44100, 2, 0);
     renderer.start(player.get());
     std::vector<std::vector<int32_t>> voices(audio::kVoices, std::vector<int32_t>(size_t(total)));

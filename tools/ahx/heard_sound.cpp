@@ -17,7 +17,7 @@ constexpr int32_t kCells = 5;
 HeardSound::HeardSound(const ahx::Song& song, const ahx::WaveTables& tables, const StartPoint& start,
                        const bool (&heard)[audio::kVoices])
     : player_(std::make_unique<ahx::Player>()),
-      renderer_(std::make_unique<audio::ChannelRenderer>()),
+      renderer_(std::make_unique<audio::VoiceRenderer>()),
       buffer_(size_t(audio::kVoices) * kChunk) {
     std::copy(std::begin(heard), std::end(heard), heard_);
     player_->bindWaveTables(&tables);

@@ -36,7 +36,7 @@ public:
 
 private:
     std::unique_ptr<ahx::Player> player_;
-    std::unique_ptr<audio::ChannelRenderer> renderer_;
+    std::unique_ptr<audio::VoiceRenderer> renderer_;
     std::vector<int32_t> buffer_;
     bool heard_[audio::kVoices];
     int32_t peaks_[audio::kVoices] = {};

@@ -73,7 +73,7 @@ SongLoudness measureSongLoudness(const ahx::Song& song, const ahx::WaveTables& t
     player->bindWaveTables(&tables);
     player->song = song;
     player->startSubsong(subsong);
-    auto renderer = std::make_unique<audio::ChannelRenderer>();
+    auto renderer = std::make_unique<audio::VoiceRenderer>();
     renderer->setup(kSampleRate, kFramesPerBlock, 0);
     renderer->start(player.get());
     const audio::ChannelMix mix;  // mono, every voice heard: the device's conversion

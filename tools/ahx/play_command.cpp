@@ -357,7 +357,7 @@ struct Track {
     StartPoint start;
     int64_t length = kForever;
     std::unique_ptr<ahx::Player> player;
-    std::unique_ptr<audio::ChannelRenderer> renderer;
+    std::unique_ptr<audio::VoiceRenderer> renderer;
     audio::ChannelMix mix;
     int64_t rendered = 0;  // the playback thread's
     // The frame of the stream its first sample is; -1 until it starts.
@@ -370,18 +370,15 @@ struct Track {
     bool ended() const { return length != kForever && rendered >= length; }
 };
 
-// The sound of the list, rendered on the playback thread: each track up to
+// The sound of the list, pulled by the playback thread: each track up to
 // its last sample and the next from its first within the same block, so
 // the device plays the songs' renders one after another with nothing
 // between them. Tracks are handed over through a mutex taken only where
 // one ends; all else it needs is allocated before playing starts.
-class ListSource final : public audio::BlockSource {
+class ListSource final : public audio::PcmSource {
 public:
     ListSource(int32_t channels, int32_t blockCount)
-        : channels_(channels),
-          blockCount_(blockCount),
-          voiceSamples_(size_t(audio::kVoices) * kPiece),
-          frames_(size_t(kPiece) * size_t(channels)) {}
+        : channels_(channels), blockCount_(blockCount), voiceSamples_(size_t(audio::kVoices) * kPiece) {}
 
     // Starts the stream anew with `first`; only while the device does not
     // play from this source.
@@ -395,7 +392,6 @@ public:
         closed_ = false;
         ended_ = false;
         silentCalls_ = 0;
-        written_ = 0;
         drained_.store(false);
     }
     // `track` follows the last one given.
@@ -443,7 +439,7 @@ public:
     // The stream has ended and the device has played all of it.
     bool drained() const { return drained_.load(); }
 
-    void renderPcm16(uint8_t* out, int32_t frames) override {
+    int32_t pull(int16_t* out, int32_t frames) override {
         int32_t done = 0;
         while (done < frames) {
             if (current_->ended()) {
@@ -452,10 +448,9 @@ public:
             }
             int64_t n = std::min(frames - done, kPiece);
             if (current_->length != kForever) n = std::min(n, current_->length - current_->rendered);
-            render(*current_, int32_t(n), out + size_t(done) * size_t(channels_) * 2);
+            render(*current_, int32_t(n), out + size_t(done) * size_t(channels_));
             done += int32_t(n);
         }
-        written_ = done;
         // Blocks come back done in the order they were queued and each is
         // refilled only once done, so by the ring's length of empty blocks
         // after the last sound, that sound has been played.
@@ -464,8 +459,8 @@ public:
         } else if (ended_ && ++silentCalls_ >= blockCount_) {
             drained_.store(true);
         }
+        return done;
     }
-    int32_t framesWritten(int32_t) const override { return written_; }
 
 private:
     static constexpr int32_t kPiece = 1764;
@@ -485,16 +480,11 @@ private:
         return true;
     }
 
-    void render(Track& track, int32_t n, uint8_t* out) {
+    void render(Track& track, int32_t n, int16_t* out) {
         int32_t* voices[audio::kVoices];
         for (int v = 0; v < audio::kVoices; ++v) voices[v] = voiceSamples_.data() + size_t(v) * kPiece;
         track.renderer->render(voices, n);
-        track.mix.mix(voices, n, track.rendered, frames_.data());
-        for (int32_t i = 0; i < n * channels_; ++i) {
-            const auto v = uint16_t(frames_[size_t(i)]);
-            *out++ = uint8_t(v & 0xFF);
-            *out++ = uint8_t(v >> 8);
-        }
+        track.mix.mix(voices, n, track.rendered, out);
         track.rendered += n;
         stream_ += n;
     }
@@ -502,14 +492,12 @@ private:
     const int32_t channels_;
     const int32_t blockCount_;
     std::vector<int32_t> voiceSamples_;
-    std::vector<int16_t> frames_;
     std::mutex mutex_;
     std::deque<std::unique_ptr<Track>> tracks_;  // heard, playing and ready, in order
     Track* current_ = nullptr;
     int64_t stream_ = 0;
     bool closed_ = false;
     bool ended_ = false;
-    int32_t written_ = 0;
     int32_t silentCalls_ = 0;
     std::atomic<bool> drained_{false};
 };
@@ -630,7 +618,7 @@ public:
         source_.restart(makeTrack(slot, start));
         offerAhead();
         clock_.restart(now);
-        device_.playFrom(&source_);
+        device_.stream(&source_);
     }
 
     // Makes the songs that follow ready, far enough ahead.
@@ -666,7 +654,7 @@ private:
         track->player->bindWaveTables(&tables_);
         track->player->song = song;
         startAt(*track->player, start);
-        track->renderer = std::make_unique<audio::ChannelRenderer>();
+        track->renderer = std::make_unique<audio::VoiceRenderer>();
         track->renderer->setup(kSampleRate, kFramesPerBlock, 0);
         track->renderer->start(track->player.get());
         return track;

@@ -188,7 +188,7 @@ public:
 
         player->bindWaveTables(tables.get());
         player->startSubsong(subsong);
-        auto renderer = std::make_unique<audio::ChannelRenderer>();
+        auto renderer = std::make_unique<audio::VoiceRenderer>();
         if (renderer->setup(kSampleRate, kFramesPerBlock, 0) == 0) {
             std::fprintf(stderr, "ahx render: cannot set up the mixer\n");
             return kExitFailure;

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "audio/sample_conversion.h"
+
 namespace tools {
 
 namespace {
@@ -186,11 +188,7 @@ bool SoundWriter::write(const int16_t* samples, int64_t frames) {
         return true;
     }
     bytes_.resize(size_t(count) * 2);
-    for (int64_t i = 0; i < count; ++i) {
-        const auto v = uint16_t(samples[i]);
-        bytes_[size_t(2 * i)] = uint8_t(v & 0xFF);
-        bytes_[size_t(2 * i + 1)] = uint8_t(v >> 8);
-    }
+    audio::packPcm(samples, int32_t(count), 16, bytes_.data());
     errno = 0;
     if (!writeStandardOutput(std::string_view(reinterpret_cast<const char*>(bytes_.data()), bytes_.size()))) {
         return fail(errno != 0 ? std::strerror(errno) : "write error");

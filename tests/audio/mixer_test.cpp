@@ -1,4 +1,4 @@
-#include "audio/mixer_output.h"
+#include "audio/mixer.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +9,12 @@
 #include <vector>
 
 #include "ahx/player.h"
-#include "audio/memory_output.h"
 #include "support/synthetic_songs.h"
 
 namespace {
 
 using audio::kLoopEnd;
-using audio::MemoryOutput;
+using audio::Mixer;
 
 class MixerTest : public ::testing::Test {
 protected:
@@ -44,7 +43,7 @@ protected:
     }
 
     std::unique_ptr<ahx::Player> player = std::make_unique<ahx::Player>();
-    MemoryOutput out;
+    Mixer out;
 };
 
 const ahx::WaveTables& sharedBank() {
@@ -239,12 +238,12 @@ TEST_F(MixerTest, PositionsSurviveSetupAndANewPlayer) {
     ASSERT_EQ(out.setup(44100, 16, 2, 1.0f), 1);
     EXPECT_EQ(out.voicePositions[3], kept);
     auto other = std::make_unique<ahx::Player>();
-    ASSERT_EQ(out.play(other.get()), 1);
+    out.start(other.get());
     EXPECT_EQ(out.voicePositions[3], kept);
 }
 
 TEST(MixerSetup, SizesTheBufferAndRefusesUnusableFormats) {
-    MemoryOutput out;
+    Mixer out;
     EXPECT_EQ(out.mixBuffer, nullptr);
     ASSERT_EQ(out.setup(44100, 16, 2, 1.0f), 1);
     EXPECT_EQ(out.blockSamples(), 1764);
@@ -265,39 +264,8 @@ TEST(MixerSetup, SizesTheBufferAndRefusesUnusableFormats) {
     out.renderBlock();  // without a buffer there is nothing to render into
 }
 
-// Records every mixVoices call of renderBlock: how many samples, where, and
-// how many ticks the player had run by then.
-class RecordingOutput : public audio::MixerOutput {
-public:
-    struct Call {
-        int32_t count;
-        ptrdiff_t offset;
-        int32_t ticksBefore;
-    };
-
-    int startThread() override { return 1; }
-    int stopThread() override { return 1; }
-    int play(ahx::Player* p) override {
-        player = p;
-        return 1;
-    }
-    int stop() override { return 1; }
-    int pause() override { return 1; }
-    int resume() override { return 1; }
-    int setVolume(int32_t) override { return 1; }
-    int spareOperation(int32_t, int32_t) override { return 0; }
-
-    void mixVoices(int32_t count, int32_t** cursor) override {
-        // An empty song at tempo 6 reveals the ticks run so far through its
-        // step counters: a step is read on ticks 1, 7, 13, ...
-        const int32_t ticks = player->stepIndex * 6 + (6 - player->stepWait) % 6;
-        calls.push_back({count, *cursor - mixBuffer, ticks});
-        MixerOutput::mixVoices(count, cursor);
-    }
-
-    std::vector<Call> calls;
-};
-
+// Rendered a sample at a time, every tick of a block comes just before the
+// first sample of its share, and the shares add up to the block.
 TEST(MixerRenderBlock, EveryTickIsFollowedByItsShareOfTheBlock) {
     for (int32_t multiplier = 1; multiplier <= 4; ++multiplier) {
         SCOPED_TRACE(multiplier);
@@ -305,40 +273,48 @@ TEST(MixerRenderBlock, EveryTickIsFollowedByItsShareOfTheBlock) {
         player->bindWaveTables(&sharedBank());
         player->song = synthetic::emptySong(64, 1, multiplier);
         player->startSubsong(0);
-        RecordingOutput out;
+        Mixer out;
         ASSERT_EQ(out.setup(44100, 16, 2, 1.0f), 1);
-        out.play(player.get());
+        out.start(player.get());
         const int32_t ticksPerBlock = 2 * multiplier;
         ASSERT_EQ(out.blockTicks(), ticksPerBlock);
+        // An empty song at tempo 6 reveals the ticks run so far through its
+        // step counters: a step is read on ticks 1, 7, 13, ...
+        auto ticksRun = [&] { return player->stepIndex * 6 + (6 - player->stepWait) % 6; };
 
+        int32_t sample[1];
+        int32_t* voices[audio::kVoices] = {sample, sample, sample, sample};
+        std::vector<int32_t> shares;
         for (int32_t block = 0; block < 3; ++block) {
-            std::fill_n(out.mixBuffer, 1764, 12345);
-            out.calls.clear();
-            out.renderBlock();
-            ASSERT_EQ(out.calls.size(), size_t(ticksPerBlock));
-            ptrdiff_t offset = 0;
-            for (int32_t i = 0; i < ticksPerBlock; ++i) {
-                const RecordingOutput::Call& call = out.calls[size_t(i)];
-                EXPECT_EQ(call.ticksBefore, block * ticksPerBlock + i + 1) << "tick " << i;
-                EXPECT_EQ(call.offset, offset) << "tick " << i;
-                EXPECT_EQ(call.count, (i + 1) * 1764 / ticksPerBlock - i * 1764 / ticksPerBlock)
-                    << "tick " << i;
-                offset += call.count;
+            for (int32_t j = 0; j < 1764; ++j) {
+                const int32_t before = ticksRun();
+                out.render(voices, 1);
+                const int32_t i = ticksRun() - block * ticksPerBlock - 1;
+                ASSERT_GE(i, 0) << "block " << block << " sample " << j;
+                ASSERT_LT(i, ticksPerBlock) << "block " << block << " sample " << j;
+                // The sample lies in the share of the tick that ran last.
+                ASSERT_TRUE(j >= i * 1764 / ticksPerBlock && j < (i + 1) * 1764 / ticksPerBlock)
+                    << "block " << block << " sample " << j << " tick " << i;
+                if (ticksRun() != before) shares.push_back(0);
+                ++shares.back();
             }
-            EXPECT_EQ(offset, 1764);
-            for (int32_t j = 0; j < 1764; ++j) ASSERT_EQ(out.mixBuffer[j], 0) << j;
         }
+        ASSERT_EQ(shares.size(), size_t(3 * ticksPerBlock));
         if (multiplier == 1) {
-            EXPECT_EQ(out.calls[0].count, 882);
+            EXPECT_EQ(shares[0], 882);
         }
         if (multiplier == 3) {
-            EXPECT_EQ(out.calls[5].count, 294);
+            EXPECT_EQ(shares[5], 294);
         }
         if (multiplier == 4) {
-            EXPECT_EQ(out.calls[0].count, 220);
-            EXPECT_EQ(out.calls[1].count, 221);
+            EXPECT_EQ(shares[0], 220);
+            EXPECT_EQ(shares[1], 221);
         }
-        out.release();
+        // An empty song is silent, and renderBlock gives the whole block.
+        std::fill_n(out.mixBuffer, 1764, 12345);
+        out.renderBlock();
+        for (int32_t j = 0; j < 1764; ++j) ASSERT_EQ(out.mixBuffer[j], 0) << j;
+        EXPECT_EQ(ticksRun(), 4 * ticksPerBlock);
     }
 }
 

@@ -282,8 +282,9 @@ class WebMusicdiskTest(unittest.TestCase):
         self.assertEqual(page.evaluate("Module.shell.sound.path"), "worklet")
 
         page.click(PAUSE)
-        time.sleep(0.3)
+        wait_for(self.sound_settled(page), 10, "the sound to be held")
         paused_at = page.sound()
+        # Held means held for a while, not just between two looks.
         time.sleep(1.5)
         self.assertEqual(page.sound(), paused_at, "sound went on while paused")
         page.click(RESUME)
@@ -294,13 +295,20 @@ class WebMusicdiskTest(unittest.TestCase):
             page.wait_for_sound(page.evaluate("Module.shell.sound.segments.length"), 5)
         page.click(PREVIOUS)
         page.wait_for_sound(6, 5)
-        # The new title's flight takes about two seconds.
-        time.sleep(2.5)
-        shot = page.shot("tenth_track")
-        self.assertGreater(bright_pixels(shot, FLOWN_TITLE), 100, "no title flown out")
+        wait_for(lambda: bright_pixels(page.shot("tenth_track"), FLOWN_TITLE) > 100, 20,
+                 "the tenth title to fly out", interval=0.25)
         self.assertEqual(page.evaluate("Module.shell.sound.segments.length"), 6)
         self.assert_sequence([1, 2, 3, 2, 1, 10])
         self.assertEqual(page.errors(), [])
+
+    @staticmethod
+    def sound_settled(page):
+        """A condition: no block has been queued or played for a while."""
+        def settled():
+            before = page.sound()
+            time.sleep(0.6)
+            return page.sound() == before
+        return settled
 
     def test_media_session_and_media_keys_change_tracks_and_pause(self):
         page = self.open(before_load=RECORD_MEDIA_ACTIONS)
@@ -334,14 +342,9 @@ class WebMusicdiskTest(unittest.TestCase):
         page.wait_for_sound(6, 5)
         shows(DISK.titles[1], "playing")
 
-        def settled():
-            before = page.sound()
-            time.sleep(0.6)
-            return page.sound() == before
-
         def holds(pause, name):
             pause()
-            wait_for(settled, 10, "the sound to be held after " + name)
+            wait_for(self.sound_settled(page), 10, "the sound to be held after " + name)
             shows(DISK.titles[1], "paused")
 
         def goes_on(resume, name):
@@ -370,23 +373,27 @@ class WebMusicdiskTest(unittest.TestCase):
         page = self.open()
         page.browser.move(page.left + PLAIN_SKIN[0], page.top + PLAIN_SKIN[1])
         page.browser.move(page.left + PLAIN_SKIN[0] + 1, page.top + PLAIN_SKIN[1])
-        time.sleep(2.5)
-        first = page.shot("first_tune")
-        # The titles behind the screen: the selected one has flown out of the list.
-        self.assertEqual(bright_pixels(first, FIRST_TITLE_ROW), 0, "the selected title is still in the list")
-        self.assertGreater(bright_pixels(first, FLOWN_TITLE), 100, "no flown-out title")
+        # The titles behind the screen: the selected one flies out of the list.
+        first = wait_for(lambda: (lambda image: image if bright_pixels(image, FIRST_TITLE_ROW) == 0
+                                  and bright_pixels(image, FLOWN_TITLE) > 100 else None)(page.shot("first_tune")),
+                         20, "the first title to fly out", interval=0.25)
 
+        # After a change the first title is back in the list and the second
+        # has flown out; its flight takes two seconds of the page's clock.
+        changed_at = time.monotonic()
         page.key("ArrowDown")
-        time.sleep(2.5)
-        second = page.shot("second_tune")
-        self.assertGreater(bright_pixels(second, FIRST_TITLE_ROW), 30, "the first title is not back in the list")
-        self.assertGreater(bright_pixels(second, FLOWN_TITLE), 100, "the second title has not flown out")
+        second = wait_for(lambda: (lambda image: image if time.monotonic() - changed_at > 2.2
+                                   and bright_pixels(image, FIRST_TITLE_ROW) > 30
+                                   and bright_pixels(image, FLOWN_TITLE) > 100 else None)(page.shot("second_tune")),
+                          20, "the second title to fly out", interval=0.25)
 
-        time.sleep(0.3)
-        later = page.shot("second_tune_later")
-        changed = sum(1 for y in range(CUBE_CORNER[1], CUBE_CORNER[3]) for x in range(CUBE_CORNER[0], CUBE_CORNER[2])
-                      if second.getpixel((x, y)) != later.getpixel((x, y)))
-        self.assertGreater(changed, 200, "the cube's corner does not change")
+        def cube_changed():
+            later = page.shot("second_tune_later")
+            changed = sum(1 for y in range(CUBE_CORNER[1], CUBE_CORNER[3])
+                          for x in range(CUBE_CORNER[0], CUBE_CORNER[2])
+                          if second.getpixel((x, y)) != later.getpixel((x, y)))
+            return later if changed > 200 else None
+        later = wait_for(cube_changed, 10, "the cube's corner to change", interval=0.1)
         for image in (first, second, later):
             self.assertEqual(scene_faults(image), [])
         self.assertEqual(page.errors(), [])

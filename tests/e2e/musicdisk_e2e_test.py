@@ -7,8 +7,8 @@ heard through an ALSA file sink that captures every sample it plays.
         --ahx NATIVE_AHX --sequence NATIVE_RENDER_TRACK_SEQUENCE --out DIR [unittest options]
 
 Screenshots, captures and logs of every run stay under DIR for a person to
-look at. Exits with 77 (skipped) when the native tools it compares against
-have not been built.
+look at. The native tools it compares against are built first when they
+are missing from the native-release tree.
 """
 
 import argparse
@@ -22,6 +22,7 @@ import numpy
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import native_tools  # noqa: E402
 import reference_sound  # noqa: E402
 from disk_under_test import Disk  # noqa: E402
 from wine_musicdisk import SAMPLE_RATE, Musicdisk, VirtualDisplay, wait_for  # noqa: E402
@@ -400,10 +401,7 @@ def main():
     parser.add_argument("--pack", help="the content pack the disk was made from (default: the shipped disk's)")
     ARGS, rest = parser.parse_known_args()
     DISK = Disk(ARGS.pack)
-    for tool in (ARGS.ahx, ARGS.sequence):
-        if not os.access(tool, os.X_OK):
-            print("skipped: %s is not built (the native-release preset builds it)" % tool)
-            return 77
+    native_tools.ensure(ARGS.ahx, ARGS.sequence)
     root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
     subprocess.run(["bash", os.path.join(root, "scripts", "wine_prefix.sh"), ARGS.prefix, "--virtual-display"],
                    check=True)

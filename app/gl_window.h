@@ -9,7 +9,8 @@
 
 namespace app {
 
-// Class name and title of the window.
+// The window's class name; its title is the disk's name (the same for the
+// shipped disk).
 inline constexpr char kWindowClassName[] = "veltrane::music";
 inline constexpr int32_t kIconResourceId = 135;
 

@@ -15,7 +15,7 @@ int32_t currentTrack = 0;
 float titleZoom = 0.0f;
 bool quitRequested = false;
 
-// Generated from resources/scroll_text.txt.
+// Generated from the pack's scroll text.
 const char scrollText[] =
 #include "scroll_text.inc"
     ;

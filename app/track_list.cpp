@@ -2,7 +2,10 @@
 
 namespace app {
 
-// Both arrays are generated from the track table, resources/songs/tracks.txt.
+const char diskName[] =
+#include "disk_name.inc"
+    ;
+
 const char* const trackTitles[trackCount] = {
 #include "track_titles.inc"
 };

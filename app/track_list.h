@@ -1,13 +1,17 @@
 #pragma once
 
-// The ten tracks of the disk: what the title list shows and which "AHX"
-// resource holds each song. Entry i of both arrays is the same track.
+// The disk's name and its ten tracks: what the title list shows and which
+// "AHX" resource holds each song. Entry i of both arrays is the same track.
+// All are generated from the pack the disk is made from (musicdisk.txt).
 
 #include <cstdint>
 
 namespace app {
 
 inline constexpr int32_t trackCount = 10;
+
+// The disk's name in the 8-bit code page: the window's title, and the page's.
+extern const char diskName[];
 
 // Display titles, zero-terminated 8-bit strings on one line each.
 extern const char* const trackTitles[trackCount];

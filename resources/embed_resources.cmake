@@ -1,7 +1,7 @@
 # Writes a C++ source holding the bytes of every resource and the table that
 # embedded_resources.cpp searches.
-#   cmake -D LIST_FILE=... -D SOURCE_DIR=... -D OUTPUT=... -P embed_resources.cmake
-# LIST_FILE sets ENTRIES, a list of "TYPE|ID|FILE" with FILE relative to SOURCE_DIR.
+#   cmake -D LIST_FILE=... -D OUTPUT=... -P embed_resources.cmake
+# LIST_FILE sets ENTRIES, a list of "TYPE|ID|FILE".
 
 include(${LIST_FILE})
 
@@ -16,8 +16,8 @@ foreach(entry IN LISTS ENTRIES)
   list(GET fields 0 type)
   list(GET fields 1 id)
   list(GET fields 2 file)
-  file(SIZE ${SOURCE_DIR}/${file} size)
-  file(READ ${SOURCE_DIR}/${file} hex HEX)
+  file(SIZE ${file} size)
+  file(READ ${file} hex HEX)
   string(REGEX REPLACE "(${line_pattern})" "\\1\n" hex "${hex}")
   string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
   if(size EQUAL 0)
@@ -28,7 +28,7 @@ foreach(entry IN LISTS ENTRIES)
   math(EXPR index "${index} + 1")
 endforeach()
 
-set(source "// Generated from the files under resources/ at build time; do not edit.\n\n")
+set(source "// Generated from the pack's files at build time; do not edit.\n\n")
 string(APPEND source "#include \"embedded_resource_table.h\"\n\nnamespace resources {\n\nnamespace {\n\n")
 string(APPEND source "${arrays}}  // namespace\n\n")
 string(APPEND source "const EmbeddedResource embeddedResources[] = {\n${table}};\n\n")

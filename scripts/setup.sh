@@ -12,7 +12,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth
   xdotool imagemagick x11-utils x11-xserver-utils fonts-liberation icoutils
-  python3 python3-pil python3-numpy
+  python3 python3-pil python3-numpy pyflakes3
   emscripten node-acorn chromium
 )
 

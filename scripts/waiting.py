@@ -1,5 +1,7 @@
-"""Waiting for a condition, the way every test and script here waits: poll
-it, with a generous limit, instead of sleeping a fixed time."""
+"""Waiting for a condition, the way the tests and scripts here wait for
+something to happen: poll it, with a generous limit, instead of sleeping a
+fixed time. (A fixed time remains only where a test watches that nothing
+happens, such as a pause holding the sound.)"""
 
 import time
 

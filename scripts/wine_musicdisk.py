@@ -18,6 +18,7 @@ generous timeout.
 
 import argparse
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -93,8 +94,9 @@ class VirtualDisplay:
 class Musicdisk:
     """One run of the program: its process, its window and its captured sound."""
 
-    def __init__(self, exe, prefix, display, workdir, name="run"):
+    def __init__(self, exe, prefix, display, workdir, name="run", title=WINDOW_TITLE):
         self.exe = os.path.abspath(exe)
+        self.title = title
         self.prefix = os.path.abspath(prefix)
         self.display = display
         self.workdir = os.path.abspath(workdir)
@@ -134,10 +136,12 @@ class Musicdisk:
         return self
 
     def wait_for_window(self, timeout=90):
+        pattern = "^%s$" % re.sub(r"([][.*+?^$(){}|\\])", r"\\\1", self.title)
+
         def find():
             if self.process.poll() is not None:
                 raise RuntimeError("the program ended with %d before its window appeared" % self.process.returncode)
-            found = self._xdotool("search", "--onlyvisible", "--name", "^%s$" % WINDOW_TITLE, check=False)
+            found = self._xdotool("search", "--onlyvisible", "--name", pattern, check=False)
             return found.split()[0] if found else None
         self.window = wait_for(find, timeout, "the window")
         return self.window
@@ -352,13 +356,15 @@ def main():
     parser.add_argument("--seconds", type=float, default=15.0, help="how long it plays (default 15)")
     parser.add_argument("--screenshot", required=True, help="PNG of the window, taken at the end")
     parser.add_argument("--wav", required=True, help="WAV of everything it played")
+    parser.add_argument("--title", default=WINDOW_TITLE, help="the window's title, the disk's name (default %s)"
+                        % WINDOW_TITLE)
     args = parser.parse_args()
 
     for path in (args.screenshot, args.wav):
         os.makedirs(os.path.dirname(os.path.abspath(path)) or ".", exist_ok=True)
     workdir = os.path.join(os.path.dirname(os.path.abspath(args.wav)), ".musicdisk-run")
     with VirtualDisplay() as display:
-        disk = Musicdisk(args.exe, args.prefix, display, workdir, "musicdisk")
+        disk = Musicdisk(args.exe, args.prefix, display, workdir, "musicdisk", args.title)
         try:
             disk.start()
             disk.wait_for_window()

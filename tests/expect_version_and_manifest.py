@@ -2,9 +2,10 @@
 """Reads back what the program says it is in its properties: the version
 resource's strings and the application manifest, through wrestool.
 
-    expect_version_and_manifest.py EXE NAME VERSION
+    expect_version_and_manifest.py EXE NAME VERSION [COPYRIGHT]
 """
 
+import os
 import re
 import subprocess
 import sys
@@ -22,13 +23,16 @@ def version_strings(block):
 
 def main():
     exe, name, version = sys.argv[1:4]
+    copyright_line = sys.argv[4] if len(sys.argv) > 4 else None
     faults = []
     strings = version_strings(resource(exe, 16))
     wanted = {"ProductName": name, "CompanyName": name, "FileDescription": name + " musicdisk",
-              "ProductVersion": version, "FileVersion": version, "OriginalFilename": "veltrane-music.exe"}
+              "ProductVersion": version, "FileVersion": version, "OriginalFilename": os.path.basename(exe)}
     for key, value in wanted.items():
         if strings.get(key) != value:
             faults.append("version resource: %s is %r, not %r" % (key, strings.get(key), value))
+    if copyright_line is not None and strings.get("LegalCopyright") != copyright_line:
+        faults.append("version resource: LegalCopyright is %r, not %r" % (strings.get("LegalCopyright"), copyright_line))
     if not strings.get("LegalCopyright", "").startswith("Copyright "):
         faults.append("version resource: no copyright line (%r)" % strings.get("LegalCopyright"))
     manifest = resource(exe, 24).decode("utf-8", errors="replace")

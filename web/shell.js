@@ -260,6 +260,8 @@ Module.shell = (function () {
 
   var media = {
     session: navigator.mediaSession || null,
+    // The disk's name: the page's title until a track plays.
+    disk: document.title,
     title: null,
     // Media keys down now. A browser may hand one press to the page as a key
     // and to the Media Session as an action; the key acts, the action of a
@@ -270,13 +272,13 @@ Module.shell = (function () {
     // system's media controls show.
     playback: function (title, paused) {
       if (ended) return;
-      document.title = title + " \u2013 veltrane::music";
+      document.title = title + " \u2013 " + media.disk;
       if (!media.session) return;
       if (title !== media.title && typeof MediaMetadata === "function") {
         media.title = title;
         var icon = element("icon").href;
         media.session.metadata = new MediaMetadata({
-          title: title, artist: "veltrane::music",
+          title: title, artist: media.disk,
           artwork: /^blob:/.test(icon) ? [{src: icon, sizes: "32x32", type: "image/x-icon"}] : []
         });
       }
@@ -303,7 +305,7 @@ Module.shell = (function () {
     },
 
     end: function () {
-      document.title = "veltrane::music";
+      document.title = media.disk;
       media.handle(false);
       if (!media.session) return;
       media.session.metadata = null;

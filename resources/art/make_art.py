@@ -660,11 +660,12 @@ def targa(canvas):
 
 
 def outline_mask(canvas):
+    return enclosed([p[3] >= 0.5 for p in canvas.px], canvas.width, canvas.height)
+
+
+def enclosed(opaque, w, h):
     """The window's shape: every pixel not reachable from the image border through transparent
     pixels. The screen is transparent too but lies inside the frame, so it stays part of the window."""
-    w = canvas.width
-    h = canvas.height
-    opaque = [p[3] >= 0.5 for p in canvas.px]
     outside = [False] * (w * h)
     stack = [i for i in range(w * h) if (i % w in (0, w - 1) or i // w in (0, h - 1)) and not opaque[i]]
     for i in stack:

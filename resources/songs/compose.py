@@ -34,9 +34,8 @@ Then `ahx compile trackNN.ahxt -o trackNN.ahx` for each tune. Everything is
 deterministic: the same descriptions always give the same sources.
 `analyse.py` beside this script measures the result.
 
-It also writes tracks.txt, the disk's one table of tracks: resource id, song
-file and title of each, in disk order. The build makes the program's track
-list and its resource script from it.
+It also writes tracks.txt, the disk's tracks in disk order (song file and
+title of each), which the disk's manifest, ../musicdisk.txt, includes.
 """
 
 import os
@@ -1109,17 +1108,13 @@ TUNES = [
 ]
 
 
-# The "AHX" resource id of each tune, in disk order.
-RESOURCE_IDS = [126, 127, 128, 129, 130, 131, 132, 136, 137, 139]
-
-
 def main():
     out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
-    table = ["# Written by compose.py: resource id, song file and title of each track, in disk order."]
-    for number, (tune, resource_id) in enumerate(zip(TUNES, RESOURCE_IDS), 1):
+    table = ["# Written by compose.py: song file and title of each track, in disk order."]
+    for number, tune in enumerate(TUNES, 1):
         with open(os.path.join(out_dir, "track%02d.ahxt" % number), "w") as f:
             f.write(tune.text())
-        table.append("%d\ttrack%02d.ahx\t%s" % (resource_id, number, tune.title))
+        table.append("track\ttrack%02d.ahx\t%s" % (number, tune.title))
     with open(os.path.join(out_dir, "tracks.txt"), "w") as f:
         f.write("\n".join(table) + "\n")
 

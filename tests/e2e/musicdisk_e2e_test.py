@@ -7,8 +7,8 @@ heard through an ALSA file sink that captures every sample it plays.
         --ahx NATIVE_AHX --sequence NATIVE_RENDER_TRACK_SEQUENCE --out DIR [unittest options]
 
 Screenshots, captures and logs of every run stay under DIR for a person to
-look at. Exits with 77 (skipped) when the native tools it compares against
-have not been built.
+look at. The native tools it compares against are built first when they
+are missing from the native-release tree.
 """
 
 import argparse
@@ -22,10 +22,14 @@ import numpy
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import native_tools  # noqa: E402
 import reference_sound  # noqa: E402
+from disk_under_test import Disk  # noqa: E402
 from wine_musicdisk import SAMPLE_RATE, Musicdisk, VirtualDisplay, wait_for  # noqa: E402
 
 ARGS = None
+# The disk the program plays.
+DISK = None
 DISPLAY = None
 
 BLOCK = 1764  # samples in one 40 ms block of the device
@@ -69,8 +73,7 @@ def red(colour):
 
 def skin_image():
     from PIL import Image
-    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
-    return Image.open(os.path.join(root, "resources", "art", "skin.tga")).convert("RGBA")
+    return Image.open(DISK.skin).convert("RGBA")
 
 
 def setUpModule():
@@ -85,7 +88,7 @@ def tearDownModule():
 
 
 def render_track(track, seconds):
-    return reference_sound.render_track(ARGS.ahx, track, seconds)
+    return reference_sound.render_song(ARGS.ahx, DISK.songs[track - 1], seconds)
 
 
 def render_sequence(steps):
@@ -135,7 +138,7 @@ class MusicdiskTest(unittest.TestCase):
     def setUp(self):
         self.out = os.path.join(ARGS.out, self._testMethodName)
         os.makedirs(self.out, exist_ok=True)
-        self.disk = Musicdisk(ARGS.exe, ARGS.prefix, DISPLAY, self.out, "musicdisk")
+        self.disk = Musicdisk(ARGS.exe, ARGS.prefix, DISPLAY, self.out, "musicdisk", DISK.name)
 
     def tearDown(self):
         if self.disk.process is not None and os.path.exists(self.disk.capture_path):
@@ -197,7 +200,7 @@ class MusicdiskTest(unittest.TestCase):
         self.assertGreaterEqual(len(played), 5 * SAMPLE_RATE)
         n = min(len(played), len(reference))
         self.assertEqual(first_difference(played[:n], reference[:n]), n,
-                         "the sound parts from `ahx render --track 1`")
+                         "the sound parts from the first song as `ahx render` renders it")
         self.assert_quits_within(lambda: self.disk.click(*CLOSE))
 
     def test_zones_arrow_keys_and_media_keys_change_tracks(self):
@@ -388,18 +391,17 @@ class MusicdiskTest(unittest.TestCase):
 
 
 def main():
-    global ARGS
+    global ARGS, DISK
     parser = argparse.ArgumentParser()
     parser.add_argument("--exe", required=True)
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--ahx", required=True)
     parser.add_argument("--sequence", required=True)
     parser.add_argument("--out", required=True)
+    parser.add_argument("--pack", help="the content pack the disk was made from (default: the shipped disk's)")
     ARGS, rest = parser.parse_known_args()
-    for tool in (ARGS.ahx, ARGS.sequence):
-        if not os.access(tool, os.X_OK):
-            print("skipped: %s is not built (the native-release preset builds it)" % tool)
-            return 77
+    DISK = Disk(ARGS.pack)
+    native_tools.ensure(ARGS.ahx, ARGS.sequence)
     root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
     subprocess.run(["bash", os.path.join(root, "scripts", "wine_prefix.sh"), ARGS.prefix, "--virtual-display"],
                    check=True)

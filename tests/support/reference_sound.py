@@ -9,11 +9,11 @@ import wave
 import numpy
 
 
-def render_track(ahx, track, seconds):
-    """What `ahx render --track N` gives, as 16-bit samples."""
+def render_song(ahx, song, seconds):
+    """What `ahx render SONG` gives, as 16-bit samples."""
     with tempfile.TemporaryDirectory() as scratch:
         path = os.path.join(scratch, "track.wav")
-        subprocess.run([ahx, "render", "--track", str(track), "--seconds", str(seconds), "-o", path],
+        subprocess.run([ahx, "render", song, "--seconds", str(seconds), "-o", path],
                        check=True, stdout=subprocess.DEVNULL)
         with wave.open(path) as w:
             return numpy.frombuffer(w.readframes(w.getnframes()), dtype="<i2")

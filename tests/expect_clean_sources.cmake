@@ -1,0 +1,28 @@
+# Fails when a source of the project is not as its checker wants it:
+#   cmake -D CHECK=format -D SOURCE_DIR=... -D CLANG_FORMAT=... -P expect_clean_sources.cmake
+#     every C++ file exactly as .clang-format lays it out
+#   cmake -D CHECK=lint -D SOURCE_DIR=... -D PYFLAKES=... -P expect_clean_sources.cmake
+#     every Python file free of what pyflakes finds (unused names, undefined ones)
+set(folders ahx app audio bench fuzz platform render resources scripts tests tools web)
+set(globs "")
+foreach(folder IN LISTS folders)
+  if(CHECK STREQUAL "format")
+    list(APPEND globs ${SOURCE_DIR}/${folder}/*.cpp ${SOURCE_DIR}/${folder}/*.h)
+  else()
+    list(APPEND globs ${SOURCE_DIR}/${folder}/*.py)
+  endif()
+endforeach()
+file(GLOB_RECURSE files ${globs})
+list(SORT files)
+if(CHECK STREQUAL "format")
+  execute_process(COMMAND ${CLANG_FORMAT} --dry-run -Werror ${files} RESULT_VARIABLE status)
+  set(fix "clang-format -i FILE")
+else()
+  execute_process(COMMAND ${PYFLAKES} ${files} RESULT_VARIABLE status)
+  set(fix "the lines above")
+endif()
+list(LENGTH files count)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${CHECK}: not every one of ${count} files is clean; fix ${fix}")
+endif()
+message(STATUS "${CHECK}: ${count} files clean")

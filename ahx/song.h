@@ -67,10 +67,10 @@ struct Song {
     int32_t subsongCount = 0;
     int32_t version = 0;
     int32_t speedMultiplier = 1;
-    std::vector<Position> positions;         // positionCount entries
-    std::vector<std::vector<Step>> tracks;   // highestTrack + 1 tracks of trackLength steps
-    std::vector<Instrument> instruments;     // instrumentCount + 1; entry 0 means "no instrument"
-    std::vector<int32_t> subsongs;           // subsongCount start positions
+    std::vector<Position> positions;        // positionCount entries
+    std::vector<std::vector<Step>> tracks;  // highestTrack + 1 tracks of trackLength steps
+    std::vector<Instrument> instruments;    // instrumentCount + 1; entry 0 means "no instrument"
+    std::vector<int32_t> subsongs;          // subsongCount start positions
 };
 
 // Parses an AHX image of `size` bytes into `song`, through the format's one

@@ -113,7 +113,8 @@ std::string checkImage(const SongImage& image) {
     if (!inRange(s.version, 0, 1)) return "revision must be 0 or 1";
     if (!inRange(s.speedMultiplier, 1, 4)) return "speed multiplier must be 1..4";
     if (!inRange(s.restartPosition, 0, 0xFFFF)) return "restart position must be 0..65535";
-    if (!inRange(s.trackLength, 1, 255)) return "track length must be 1..255 (a song without steps does not load)";
+    if (!inRange(s.trackLength, 1, 255))
+        return "track length must be 1..255 (a song without steps does not load)";
     if (image.unusedHeaderBit > 1) return "unused header bit must be 0 or 1";
     if (size_t(s.positionCount) != s.positions.size() || s.positions.size() > 4095)
         return "the position count must match the positions, at most 4095";
@@ -123,7 +124,8 @@ std::string checkImage(const SongImage& image) {
     if (s.instruments.empty() || s.instruments.size() > 256 ||
         size_t(s.instrumentCount) + 1 != s.instruments.size())
         return "there must be at most 255 instruments, and instrumentCount of them";
-    if (image.unusedBits.size() != s.instruments.size()) return "unused instrument bits do not match the instruments";
+    if (image.unusedBits.size() != s.instruments.size())
+        return "unused instrument bits do not match the instruments";
     if (size_t(s.subsongCount) != s.subsongs.size() || s.subsongs.size() > 255)
         return "the subsong count must match the subsongs, at most 255";
     for (int32_t start : s.subsongs) {
@@ -169,7 +171,8 @@ std::string checkImage(const SongImage& image) {
         if (in.name.find('\0') != std::string::npos) return "instrument name contains a zero byte";
     }
     if (s.title.find('\0') != std::string::npos) return "title contains a zero byte";
-    if (image.strings && !inRange(image.strings->offset, 0, 0xFFFF)) return "string area offset must be 0..65535";
+    if (image.strings && !inRange(image.strings->offset, 0, 0xFFFF))
+        return "string area offset must be 0..65535";
     return {};
 }
 
@@ -185,7 +188,8 @@ bool readSongImage(const uint8_t* data, size_t size, SongImage& image, std::stri
     if (data == nullptr) size = 0;
     if (size < kHeaderSize) return fail("too short for an AHX header (" + std::to_string(size) + " bytes)");
     if (size == kRejectedSize) return fail("65536 bytes long, a size that loaders reject");
-    if (data[0] != 'T' || data[1] != 'H' || data[2] != 'X') return fail("not an AHX song (no \"THX\" at the start)");
+    if (data[0] != 'T' || data[1] != 'H' || data[2] != 'X')
+        return fail("not an AHX song (no \"THX\" at the start)");
     s.version = data[3];
     if (s.version >= 2) return fail("unsupported AHX format revision " + std::to_string(s.version));
 
@@ -209,8 +213,8 @@ bool readSongImage(const uint8_t* data, size_t size, SongImage& image, std::stri
         return item;
     };
     auto cutShort = [&](const char* where) {
-        return fail(std::string("cut short in the ") + where + " (the file ends at byte " + std::to_string(size) +
-                    ")");
+        return fail(std::string("cut short in the ") + where + " (the file ends at byte " +
+                    std::to_string(size) + ")");
     };
 
     s.subsongs.reserve(size_t(s.subsongCount));
@@ -278,8 +282,8 @@ std::vector<uint8_t> writeSongImage(const SongImage& image, std::string* error) 
     out[1] = 'H';
     out[2] = 'X';
     out[3] = byteOf(s.version);
-    out[6] = byteOf((image.omitTrack0 ? 0x80 : 0) | ((s.speedMultiplier - 1) << 5) | (image.unusedHeaderBit << 4) |
-                    (s.positionCount >> 8));
+    out[6] = byteOf((image.omitTrack0 ? 0x80 : 0) | ((s.speedMultiplier - 1) << 5) |
+                    (image.unusedHeaderBit << 4) | (s.positionCount >> 8));
     out[7] = byteOf(s.positionCount);
     out[8] = byteOf(s.restartPosition >> 8);
     out[9] = byteOf(s.restartPosition);
@@ -367,7 +371,8 @@ std::vector<uint8_t> writeSongImage(const SongImage& image, std::string* error) 
             }
         }
     }
-    if (out.size() == kRejectedSize) return fail("the song would be exactly 65536 bytes long, a size that loaders reject");
+    if (out.size() == kRejectedSize)
+        return fail("the song would be exactly 65536 bytes long, a size that loaders reject");
     return out;
 }
 

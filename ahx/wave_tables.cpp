@@ -3,7 +3,9 @@
 namespace ahx {
 namespace {
 
-int8_t low8(int32_t v) { return int8_t(uint8_t(uint32_t(v) & 0xFF)); }
+int8_t low8(int32_t v) {
+    return int8_t(uint8_t(uint32_t(v) & 0xFF));
+}
 
 void makeSawtooth(int8_t* out, int32_t length) {
     const int32_t step = 256 / (length - 1);
@@ -48,7 +50,9 @@ void makeNoise(int8_t* out) {
     }
 }
 
-double clampSample(double v) { return v > 127.0 ? 127.0 : (v < -128.0 ? -128.0 : v); }
+double clampSample(double v) {
+    return v > 127.0 ? 127.0 : (v < -128.0 ? -128.0 : v);
+}
 
 // One wave through the state-variable filter: a settling run from rest, then
 // the output run. The precision of each quantity is part of the sound: mid
@@ -74,8 +78,10 @@ void filterWave(const int8_t* in, int8_t* lowOut, int8_t* highOut, int32_t lengt
 
 WaveTables::WaveTables() : samples{} {
     int8_t* unfiltered = samples + size_t(kUnfilteredSet) * kWaveSetSize;
-    for (int i = 0; i < 6; ++i) makeSawtooth(unfiltered + kSawtoothWavesOffset + waveLengthOffsets[i], 4 << i);
-    for (int i = 0; i < 6; ++i) makeTriangle(unfiltered + kTriangleWavesOffset + waveLengthOffsets[i], 4 << i);
+    for (int i = 0; i < 6; ++i)
+        makeSawtooth(unfiltered + kSawtoothWavesOffset + waveLengthOffsets[i], 4 << i);
+    for (int i = 0; i < 6; ++i)
+        makeTriangle(unfiltered + kTriangleWavesOffset + waveLengthOffsets[i], 4 << i);
     makeSquares(unfiltered + kSquareWavesOffset);
     makeNoise(unfiltered + kNoiseWaveOffset);
 

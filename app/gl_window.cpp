@@ -32,8 +32,8 @@ HWND createGLWindow(WNDPROC windowProc, int32_t width, int32_t height, HDC* dcOu
     windowClass.style = CS_OWNDC;
     windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = static_cast<HICON>(
-        LoadImageA(instance, MAKEINTRESOURCEA(kIconResourceId), IMAGE_ICON, 32, 32, 0));
+    windowClass.hIcon =
+        static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(kIconResourceId), IMAGE_ICON, 32, 32, 0));
     windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = kWindowClassName;

@@ -5,9 +5,9 @@
 // subclass procedure that turns presses into the system's caption drag
 // before passing every message on to the window's own procedure.
 
-#include "app/gl_window.h"
-
 #include <cstdint>
+
+#include "app/gl_window.h"
 
 namespace app {
 

@@ -1,8 +1,8 @@
-#include "audio/thread_name.h"
-
 #include <windows.h>
 
 #include <string>
+
+#include "audio/thread_name.h"
 
 namespace audio {
 
@@ -12,8 +12,8 @@ void nameCurrentThread(const char* name) {
     using SetDescription = HRESULT(WINAPI*)(HANDLE, PCWSTR);
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     if (kernel == nullptr) return;
-    auto setDescription =
-        reinterpret_cast<SetDescription>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetThreadDescription")));
+    auto setDescription = reinterpret_cast<SetDescription>(
+        reinterpret_cast<void*>(GetProcAddress(kernel, "SetThreadDescription")));
     if (setDescription == nullptr) return;
     std::wstring wide(name, name + std::char_traits<char>::length(name));
     setDescription(GetCurrentThread(), wide.c_str());

@@ -91,10 +91,10 @@ int main(int argc, char** argv) {
 
     ShowWindow(window, SW_SHOW);
     report("renderFrame + SwapBuffers, shown window", measure(seconds, [dc] {
-        SwapBuffers(dc);
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-    }));
+               SwapBuffers(dc);
+               MSG message;
+               while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+           }));
 
     DestroyWindow(window);
     return 0;

@@ -22,7 +22,8 @@ const ahx::WaveTables& bank() {
 // A song whose four voices are busy with instruments and playlists from the
 // first step: what a stale pointer would be left on.
 const std::vector<uint8_t>& busySong() {
-    static const auto* bytes = new std::vector<uint8_t>(ahx::writeSongImage(ahx::imageOf(synthetic::busySong(9))));
+    static const auto* bytes =
+        new std::vector<uint8_t>(ahx::writeSongImage(ahx::imageOf(synthetic::busySong(9))));
     return *bytes;
 }
 

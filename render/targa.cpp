@@ -34,7 +34,8 @@ int decodeTarga(const uint8_t* bytes, uint32_t size, TargaImage& image) {
     image.bytesPerPixel = int32_t(bytesPerPixel);
     image.pixels.assign(bytes + kTargaHeaderSize, bytes + kTargaHeaderSize + pixelBytes);
     // Stored blue, green, red(, alpha); OpenGL wants red first.
-    for (size_t i = 0; i < image.pixels.size(); i += bytesPerPixel) std::swap(image.pixels[i], image.pixels[i + 2]);
+    for (size_t i = 0; i < image.pixels.size(); i += bytesPerPixel)
+        std::swap(image.pixels[i], image.pixels[i + 2]);
     return 1;
 }
 

@@ -1,12 +1,12 @@
 // The text canvas drawn by GDI: a memory device context holding a 32-bit
 // DIB section, whose pixels are read directly.
-#include "render/text_canvas.h"
-
 #include <windows.h>
 
 #include <cstddef>
 #include <cstring>
 #include <vector>
+
+#include "render/text_canvas.h"
 
 namespace render {
 

@@ -27,7 +27,8 @@ GLuint uploadCoverageTexture(int32_t width, int32_t height, const uint8_t* texel
 
 }  // namespace
 
-uint32_t makeTextTexture(int32_t width, const char* text, int32_t height, const char* face, int32_t fontHeight) {
+uint32_t makeTextTexture(int32_t width, const char* text, int32_t height, const char* face,
+                         int32_t fontHeight) {
     TextCanvas canvas(width, height, face, fontHeight);
     canvas.drawCentred(text, Ampersand::marksNextCharacter);
     std::vector<uint8_t> texels(size_t(width) * size_t(height) * 4);

@@ -11,7 +11,8 @@ namespace render {
 // `text` drawn bold in `face` at `fontHeight`, centred on one line of a
 // width x height texture. An ampersand marks the next character as a
 // mnemonic ("&&" draws one).
-uint32_t makeTextTexture(int32_t width, const char* text, int32_t height, const char* face, int32_t fontHeight);
+uint32_t makeTextTexture(int32_t width, const char* text, int32_t height, const char* face,
+                         int32_t fontHeight);
 
 // titleTextures: each track's title in bold 16-pixel Arial on 256 x 256.
 void makeTitleTextures();

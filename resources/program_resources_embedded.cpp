@@ -1,6 +1,5 @@
-#include "resources/program_resources.h"
-
 #include "resources/embedded_resources.h"
+#include "resources/program_resources.h"
 
 namespace resources {
 

@@ -1,6 +1,6 @@
-#include "resources/program_resources.h"
-
 #include <windows.h>
+
+#include "resources/program_resources.h"
 
 namespace resources {
 

@@ -125,8 +125,9 @@ TEST(SongImage, WriterRefusesWhatTheLoaderRejectsOrTheFormatCannotHold) {
     const Bytes usual = ahx::writeSongImage(valid);
     ahx::SongImage padded;
     ASSERT_TRUE(ahx::readSongImage(usual.data(), usual.size(), padded));
-    padded.strings = ahx::StringArea{int32_t(synthetic::stringAreaOf(usual)),
-                                     Bytes(usual.begin() + std::ptrdiff_t(synthetic::stringAreaOf(usual)), usual.end())};
+    padded.strings =
+        ahx::StringArea{int32_t(synthetic::stringAreaOf(usual)),
+                        Bytes(usual.begin() + std::ptrdiff_t(synthetic::stringAreaOf(usual)), usual.end())};
     padded.strings->tail.resize(65536 - synthetic::stringAreaOf(usual), 0);
     refused(padded, "65536");
 }
@@ -144,7 +145,8 @@ TEST(SongImage, ReaderNamesWhyAnImageIsNoSong) {
         const char* fragment;
     } cases[] = {
         {Bytes(valid.begin(), valid.begin() + 13), "too short"},
-        {Bytes(valid.begin(), valid.begin() + std::ptrdiff_t(synthetic::stringAreaOf(valid)) - 1), "cut short"},
+        {Bytes(valid.begin(), valid.begin() + std::ptrdiff_t(synthetic::stringAreaOf(valid)) - 1),
+         "cut short"},
         {Bytes{'T', 'H', 'Y', 1, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0}, "no \"THX\""},
         {Bytes{'T', 'H', 'X', 2, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0}, "revision 2"},
     };

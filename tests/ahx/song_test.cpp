@@ -11,9 +11,13 @@ namespace {
 using ahx::Song;
 using Bytes = std::vector<uint8_t>;
 
-int load(Song& song, const Bytes& bytes) { return ahx::loadSong(song, bytes.data(), int32_t(bytes.size())); }
+int load(Song& song, const Bytes& bytes) {
+    return ahx::loadSong(song, bytes.data(), int32_t(bytes.size()));
+}
 
-Bytes write(const Song& song) { return ahx::writeSongImage(ahx::imageOf(song)); }
+Bytes write(const Song& song) {
+    return ahx::writeSongImage(ahx::imageOf(song));
+}
 
 // A header with one position, track length 1, tracks 0..highestTrack and no
 // instruments; the string area is put right after it.
@@ -118,7 +122,8 @@ TEST(SongLoader, DecodesInstrumentHeaderAndClampsVolumes) {
     Bytes b = header(0, 1, 1, 0, 1);
     b.insert(b.end(), {0, 0, 0, 0, 0, 0, 0, 0});  // position 0
     b.insert(b.end(), {0, 0, 0});                 // track 0
-    const Bytes instrument = {200, 0xFB, 3, 65, 5, 64, 7, 8, 255, 9, 9, 9, 0x81, 13, 0xD7, 15, 16, 17, 18, 0xFF, 20, 1};
+    const Bytes instrument = {200, 0xFB, 3,  65,   5,  64, 7,  8,  255,  9,  9,
+                              9,   0x81, 13, 0xD7, 15, 16, 17, 18, 0xFF, 20, 1};
     b.insert(b.end(), instrument.begin(), instrument.end());
     b.insert(b.end(), {0xB6, 0xE5, 0x10, 0x20});
     pointStringsAtEnd(b);

@@ -46,8 +46,8 @@ TEST(WaveTables, SquaresWidenTwoSamplesAtATime) {
 }
 
 TEST(WaveTables, NoiseStartsWithTheGeneratorsFirstOutputs) {
-    EXPECT_EQ(slice(31, 4600, 16),
-              (std::vector<int>{127, 127, -88, -30, 120, 62, 44, -110, 82, -43, -128, -128, -85, -128, 127, 55}));
+    EXPECT_EQ(slice(31, 4600, 16), (std::vector<int>{127, 127, -88, -30, 120, 62, 44, -110, 82, -43, -128,
+                                                     -128, -85, -128, 127, 55}));
 }
 
 TEST(WaveTables, FilteredTrianglesMatchKnownValues) {

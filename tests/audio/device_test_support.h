@@ -93,7 +93,9 @@ protected:
 #endif
     }
 
-    bool listening() const { return !path_.empty(); }
+    bool listening() const {
+        return !path_.empty();
+    }
 
     std::vector<uint8_t> played() const {
         std::ifstream in(path_, std::ios::binary);

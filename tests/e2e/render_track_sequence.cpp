@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
         output->renderPcm16(last.data(), int64_t(last.size()));
     }
     std::FILE* out = std::fopen(argv[1], "wb");
-    if (out == nullptr || std::fwrite(last.data(), 2, last.size(), out) != last.size() || std::fclose(out) != 0) {
+    if (out == nullptr || std::fwrite(last.data(), 2, last.size(), out) != last.size() ||
+        std::fclose(out) != 0) {
         std::fprintf(stderr, "render_track_sequence: cannot write %s\n", argv[1]);
         return 2;
     }

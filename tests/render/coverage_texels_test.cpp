@@ -1,9 +1,9 @@
 // Drawn text into texels: alpha from coverage, and the glyphs' mirroring.
+#include "render/coverage_texels.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
-
-#include "render/coverage_texels.h"
 
 namespace {
 
@@ -11,7 +11,8 @@ namespace {
 // with n = 10r + c.
 std::vector<uint8_t> numberedImage() {
     std::vector<uint8_t> image;
-    for (int n : {0, 1, 2, 10, 11, 12}) image.insert(image.end(), {uint8_t(n), uint8_t(n + 100), uint8_t(n + 200), 77});
+    for (int n : {0, 1, 2, 10, 11, 12})
+        image.insert(image.end(), {uint8_t(n), uint8_t(n + 100), uint8_t(n + 200), 77});
     return image;
 }
 

@@ -1,9 +1,10 @@
 // The crossfade arithmetic: creation, blending, the exchange of frames.
+#include "render/crossfade_texture.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "render/crossfade_texture.h"
 #include "render/random15.h"
 #include "render/random_frame.h"
 

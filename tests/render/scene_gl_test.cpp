@@ -9,7 +9,6 @@
 
 #include "app/gl_window.h"
 #include "app/shared_state.h"
-#include "support/counting_allocator.h"
 #include "render/crossfade_upload.h"
 #include "render/frame_renderer.h"
 #include "render/gl_api.h"
@@ -18,6 +17,7 @@
 #include "render/text_canvas.h"
 #include "render/text_textures.h"
 #include "resources/program_resources.h"
+#include "support/counting_allocator.h"
 #include "support/recorded_setup_errors.h"
 
 namespace {
@@ -31,7 +31,9 @@ struct TextureImage {
     std::vector<uint8_t> rgba;
 
     uint8_t alpha(int row, int column) const { return rgba[(size_t(row) * width + column) * 4 + 3]; }
-    bool empty() const { return std::all_of(rgba.begin(), rgba.end(), [](uint8_t b) { return b == 0; }); }
+    bool empty() const {
+        return std::all_of(rgba.begin(), rgba.end(), [](uint8_t b) { return b == 0; });
+    }
 };
 
 TextureImage readTexture(uint32_t name) {
@@ -71,7 +73,8 @@ protected:
 
     void SetUp() override {
         const std::vector<std::string>& errors = app::test::recordedSetupErrors();
-        ASSERT_NE(window, nullptr) << "no OpenGL window (" << (errors.empty() ? "no error shown" : errors.back())
+        ASSERT_NE(window, nullptr) << "no OpenGL window ("
+                                   << (errors.empty() ? "no error shown" : errors.back())
                                    << "); Wine needs an X display, e.g. from xvfb-run";
         app::nowMs = 1000;
         app::prevMs = 980;
@@ -89,7 +92,8 @@ TEST_F(SceneGL, SetUpRaisesNoErrorAndMakesEveryTexture) {
     EXPECT_EQ(errorAfterInit, GLenum(GL_NO_ERROR));
     EXPECT_EQ(readTexture(render::skinTexture).width, 256);
     EXPECT_EQ(readTexture(render::cornerTexture).width, 128);
-    for (int code = 0; code < 255; ++code) EXPECT_NE(render::glyphTextures[size_t(code)], 0u) << "code " << code;
+    for (int code = 0; code < 255; ++code)
+        EXPECT_NE(render::glyphTextures[size_t(code)], 0u) << "code " << code;
     EXPECT_EQ(render::loadTargaTexture(999, "SKIN"), render::kRejectedTexture) << "no such resource";
 }
 
@@ -102,7 +106,8 @@ TEST_F(SceneGL, TextTexturesHaveAlphaEqualToTheirGreyLevel) {
         int partly = 0;
         for (size_t i = 0; i < image.rgba.size(); i += 4) {
             const uint8_t* t = &image.rgba[i];
-            ASSERT_TRUE(t[0] == t[1] && t[1] == t[2] && t[2] == t[3]) << "texture " << name << " texel " << i / 4;
+            ASSERT_TRUE(t[0] == t[1] && t[1] == t[2] && t[2] == t[3])
+                << "texture " << name << " texel " << i / 4;
             covered += t[3] == 255;
             partly += t[3] > 0 && t[3] < 255;
         }
@@ -123,7 +128,8 @@ TEST_F(SceneGL, GlyphsOfCodeZeroAndSpaceAreEmptyAndTheAmpersandIsDrawn) {
     const TextureImage text = readTexture(doubled);
     for (int row = 0; row < 32; ++row) {
         for (int column = 0; column < 32; ++column) {
-            ASSERT_EQ(text.alpha(row, column), glyph.alpha(row, 31 - column)) << "row " << row << " column " << column;
+            ASSERT_EQ(text.alpha(row, column), glyph.alpha(row, 31 - column))
+                << "row " << row << " column " << column;
         }
     }
     glDeleteTextures(1, &doubled);
@@ -219,7 +225,8 @@ const uint8_t* targaPixel(const resources::ResourceData& tga, int width, int x, 
 bool blendedColour(const uint8_t* frame, const uint8_t* over, const uint8_t* under, float levels) {
     const float a = float(over[3]) / 255.0f;
     for (int c = 0; c < 3; ++c) {
-        if (std::abs(float(frame[c]) - (float(over[2 - c]) * a + float(under[2 - c]) * (1.0f - a))) > levels) {
+        if (std::abs(float(frame[c]) - (float(over[2 - c]) * a + float(under[2 - c]) * (1.0f - a))) >
+            levels) {
             return false;
         }
     }
@@ -252,7 +259,8 @@ TEST_F(SceneGL, FrameShowsTheSkinTheCornerImageAndTheCube) {
                 const uint8_t* cornerPixel = targaPixel(corner, 128, x - 128, row - 7);
                 if (cornerPixel[3] == 255 || (cornerPixel[3] > 0 && skinPixel[3] == 255)) {
                     ++cornerShown;
-                    ASSERT_TRUE(blendedColour(shown, cornerPixel, skinPixel, 2.0f)) << "corner at " << x << ", " << y;
+                    ASSERT_TRUE(blendedColour(shown, cornerPixel, skinPixel, 2.0f))
+                        << "corner at " << x << ", " << y;
                 }
             } else if (x >= 3 && x < 75 && row >= 6 && row < 78) {
                 cubeDrawn += !blendedColour(shown, skinPixel, skinPixel, 1.0f);
@@ -298,7 +306,8 @@ TEST_F(SceneGL, FrameLeavesTheStateTheNextFrameStartsFrom) {
 std::vector<int>* probe = nullptr;
 
 TEST_F(SceneGL, FrameAllocatesNothing) {
-    EXPECT_EQ(test_support::allocationsDuring([] { probe = new std::vector<int>(10); }), 2) << "the counter counts";
+    EXPECT_EQ(test_support::allocationsDuring([] { probe = new std::vector<int>(10); }), 2)
+        << "the counter counts";
     delete probe;
     app::frameSeconds = 0.7f;  // long enough for the noise to renew
     EXPECT_EQ(test_support::allocationsDuring([] {

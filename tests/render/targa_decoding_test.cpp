@@ -13,8 +13,24 @@ using Bytes = std::vector<uint8_t>;
 // An uncompressed true-colour image with its footer; byte b of pixel i
 // holds i * 16 + b.
 Bytes targaFile(uint16_t width, uint16_t height, uint8_t depth) {
-    Bytes file = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                  uint8_t(width), uint8_t(width >> 8), uint8_t(height), uint8_t(height >> 8), depth, 0x08};
+    Bytes file = {0,
+                  0,
+                  2,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  uint8_t(width),
+                  uint8_t(width >> 8),
+                  uint8_t(height),
+                  uint8_t(height >> 8),
+                  depth,
+                  0x08};
     for (size_t i = 0; i < size_t(width) * height; ++i) {
         for (size_t b = 0; b < depth / 8u; ++b) file.push_back(uint8_t(i * 16 + b));
     }
@@ -53,7 +69,9 @@ INSTANTIATE_TEST_SUITE_P(Headers, TargaRefusal,
                                            Refusal{"XOrigin", 8, 1}, Refusal{"YOrigin", 11, 1},
                                            Refusal{"ZeroWidth", 12, 0}, Refusal{"ZeroHeight", 14, 0},
                                            Refusal{"Depth16", 16, 16}),
-                         [](const ::testing::TestParamInfo<Refusal>& test) { return std::string(test.param.name); });
+                         [](const ::testing::TestParamInfo<Refusal>& test) {
+                             return std::string(test.param.name);
+                         });
 
 TEST(TargaSize, RefusesDataShorterThanHeaderAndAnnouncedPixels) {
     const Bytes file = targaFile(4, 2, 24);

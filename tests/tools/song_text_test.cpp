@@ -69,7 +69,8 @@ TEST(SongTextRoundTrip, EveryCompiledSongLoadsAndPlays) {
     for (int i = 0; i < 60; ++i) {
         SongFile parsed;
         tools::SongTextError error;
-        ASSERT_TRUE(tools::parseSongText(tools::printSongText(synthetic::randomSongImage(rng)), parsed, error))
+        ASSERT_TRUE(
+            tools::parseSongText(tools::printSongText(synthetic::randomSongImage(rng)), parsed, error))
             << error.message;
         const std::vector<uint8_t> bytes = encode(parsed);
         auto player = std::make_unique<ahx::Player>();
@@ -255,7 +256,8 @@ TEST(SongTextRoundTrip, UnusualStringLayoutsComeBackByteForByte) {
 }
 
 TEST(SongTextParse, StringAreaAndTailHoldTheBytesAsStored) {
-    const std::string song = "title \"ab\"\ntrack-length 1\npositions\n    0 0 0 0 0 0 0 0 0\ntrack 0 empty\n";
+    const std::string song =
+        "title \"ab\"\ntrack-length 1\npositions\n    0 0 0 0 0 0 0 0 0\ntrack 0 empty\n";
     // The title right after the song data (14 + 8 + 3 bytes), then a gap byte.
     SongFile f = parse(song + "string-area 25\ntail\n    0 61 62 00 FF\n");
     std::string error;
@@ -288,15 +290,18 @@ TEST(SongTextParse, RefusesSongsTheLoaderRejectsAndWarnsAboutPositionsOutsideThe
 
     SongFile f;
     std::vector<tools::SongTextError> warnings;
-    ASSERT_TRUE(tools::parseSongText("track-length 1\nrestart 60000\nsubsongs 1 9999 2\n" + positions + tracks, f,
-                                     error, &warnings));
+    ASSERT_TRUE(tools::parseSongText(
+        "track-length 1\nrestart 60000\nsubsongs 1 9999 2\n" + positions + tracks, f, error, &warnings));
     ASSERT_EQ(warnings.size(), 3u);
     EXPECT_EQ(warnings[0].line, 2);
-    EXPECT_NE(warnings[0].message.find("restart position 60000 is outside the 2 positions"), std::string::npos)
+    EXPECT_NE(warnings[0].message.find("restart position 60000 is outside the 2 positions"),
+              std::string::npos)
         << warnings[0].message;
     EXPECT_EQ(warnings[1].line, 3);
-    EXPECT_NE(warnings[1].message.find("subsong 2 starts at position 9999"), std::string::npos) << warnings[1].message;
-    EXPECT_NE(warnings[2].message.find("subsong 3 starts at position 2,"), std::string::npos) << warnings[2].message;
+    EXPECT_NE(warnings[1].message.find("subsong 2 starts at position 9999"), std::string::npos)
+        << warnings[1].message;
+    EXPECT_NE(warnings[2].message.find("subsong 3 starts at position 2,"), std::string::npos)
+        << warnings[2].message;
     // Such a song still compiles to the bytes it describes, and loads.
     const std::vector<uint8_t> bytes = encode(f);
     ahx::Song song;

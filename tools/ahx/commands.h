@@ -19,9 +19,9 @@ int runDecompile(Args args);
 // Exit codes shared by the sub-commands.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
-inline constexpr int kExitBadInput = 2;    // the input cannot be read or is no usable song
-inline constexpr int kExitNoDevice = 3;    // no sound device, or it stopped while playing
-inline constexpr int kExitCannotWrite = 4; // an output file or standard output cannot be written
-inline constexpr int kExitFailure = 5;     // the tool itself failed (out of memory, an internal error)
+inline constexpr int kExitBadInput = 2;     // the input cannot be read or is no usable song
+inline constexpr int kExitNoDevice = 3;     // no sound device, or it stopped while playing
+inline constexpr int kExitCannotWrite = 4;  // an output file or standard output cannot be written
+inline constexpr int kExitFailure = 5;      // the tool itself failed (out of memory, an internal error)
 
 }  // namespace tools

@@ -69,7 +69,8 @@ TEST(SongTextRoundTrip, EveryCompiledSongLoadsAndPlays) {
     for (int i = 0; i < 60; ++i) {
         SongFile parsed;
         tools::SongTextError error;
-        ASSERT_TRUE(tools::parseSongText(tools::printSongText(synthetic::randomSongImage(rng)), parsed, error))
+        ASSERT_TRUE(
+            tools::parseSongText(tools::printSongText(synthetic::randomSongImage(rng)), parsed, error))
             << error.message;
         const std::vector<uint8_t> bytes = encode(parsed);
         auto player = std::make_unique<ahx::Player>();
@@ -255,7 +256,8 @@ TEST(SongTextRoundTrip, UnusualStringLayoutsComeBackByteForByte) {
 }
 
 TEST(SongTextParse, StringAreaAndTailHoldTheBytesAsStored) {
-    const std::string song = "title \"ab\"\ntrack-length 1\npositions\n    0 0 0 0 0 0 0 0 0\ntrack 0 empty\n";
+    const std::string song =
+        "title \"ab\"\ntrack-length 1\npositions\n    0 0 0 0 0 0 0 0 0\ntrack 0 empty\n";
     // The title right after the song data (14 + 8 + 3 bytes), then a gap byte.
     SongFile f = parse(song + "string-area 25\ntail\n    0 61 62 00 FF\n");
     std::string error;
@@ -288,15 +290,18 @@ TEST(SongTextParse, RefusesSongsTheLoaderRejectsAndWarnsAboutPositionsOutsideThe
 
     SongFile f;
     std::vector<tools::SongTextError> warnings;
-    ASSERT_TRUE(tools::parseSongText("track-length 1\nrestart 60000\nsubsongs 1 9999 2\n" + positions + tracks, f,
-                                     error, &warnings));
+    ASSERT_TRUE(tools::parseSongText(
+        "track-length 1\nrestart 60000\nsubsongs 1 9999 2\n" + positions + tracks, f, error, &warnings));
     ASSERT_EQ(warnings.size(), 3u);
     EXPECT_EQ(warnings[0].line, 2);
-    EXPECT_NE(warnings[0].message.find("restart position 60000 is outside the 2 positions"), std::string::npos)
+    EXPECT_NE(warnings[0].message.find("restart position 60000 is outside the 2 positions"),
+              std::string::npos)
         << warnings[0].message;
     EXPECT_EQ(warnings[1].line, 3);
-    EXPECT_NE(warnings[1].message.find("subsong 2 starts at position 9999"), std::string::npos) << warnings[1].message;
-    EXPECT_NE(warnings[2].message.find("subsong 3 starts at position 2,"), std::string::npos) << warnings[2].message;
+    EXPECT_NE(warnings[1].message.find("subsong 2 starts at position 9999"), std::string::npos)
+        << warnings[1].message;
+    EXPECT_NE(warnings[2].message.find("subsong 3 starts at position 2,"), std::string::npos)
+        << warnings[2].message;
     // Such a song still compiles to the bytes it describes, and loads.
     const std::vector<uint8_t> bytes = encode(f);
     ahx::Song song;
@@ -333,6 +338,11 @@ TEST(SongTextParse, MessagesQuoteTheSourceSafelyAndShortly) {
     // A raw zero byte cannot be part of a string: it would end it in the file.
     error = parseError(head + std::string("title \"a\0b\"\n", 11));
     EXPECT_NE(error.message.find("zero byte"), std::string::npos) << error.message;
+
+    // A string is quoted whole after longer ones on its line were read.
+    error = parseError(head + "subsongs \"first\\x41\" \"" + std::string(300, 'b') + "\"\n");
+    EXPECT_NE(error.message.find("subsong start must be a number, not 'firstA'"), std::string::npos)
+        << error.message;
 }
 
 }  // namespace

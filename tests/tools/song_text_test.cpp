@@ -338,6 +338,11 @@ TEST(SongTextParse, MessagesQuoteTheSourceSafelyAndShortly) {
     // A raw zero byte cannot be part of a string: it would end it in the file.
     error = parseError(head + std::string("title \"a\0b\"\n", 11));
     EXPECT_NE(error.message.find("zero byte"), std::string::npos) << error.message;
+
+    // A string is quoted whole after longer ones on its line were read.
+    error = parseError(head + "subsongs \"first\\x41\" \"" + std::string(300, 'b') + "\"\n");
+    EXPECT_NE(error.message.find("subsong start must be a number, not 'firstA'"), std::string::npos)
+        << error.message;
 }
 
 }  // namespace

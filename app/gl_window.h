@@ -7,12 +7,14 @@
 
 #include <cstdint>
 
+#include "resource_ids.h"
+
 namespace app {
 
 // The window's class name; its title is the disk's name (the same for the
 // shipped disk).
 inline constexpr char kWindowClassName[] = "veltrane::music";
-inline constexpr int32_t kIconResourceId = 135;
+inline constexpr int32_t kIconResourceId = resources::kIconId;
 
 // Registers the window class, creates the window (not yet visible), sets
 // its pixel format and makes a new OpenGL context current. Writes the device

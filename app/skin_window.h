@@ -8,13 +8,14 @@
 #include <cstdint>
 
 #include "app/gl_window.h"
+#include "resource_ids.h"
 
 namespace app {
 
 // Window property under which the record's address is kept.
 inline constexpr char kSkinProperty[] = "skin";
 // Resource "SKINREGION" of the program: the outline as a region-data block.
-inline constexpr uint16_t kSkinRegionId = 111;
+inline constexpr uint16_t kSkinRegionId = resources::kSkinRegionId;
 
 // WM_PAINT and WM_LBUTTONDOWN messages seen by skinWindowProc, both kinds in
 // one count, never reset.

@@ -1,15 +1,12 @@
 #include "app/track_control.h"
 
 #include "app/shared_state.h"
+#include "audio/stream_format.h"
 
 namespace app {
 
 namespace {
 
-constexpr int32_t kSampleRate = 44100;
-constexpr int32_t kBitsPerSample = 16;
-constexpr int32_t kFramesPerBlock = 2;
-constexpr int32_t kBlockCount = 16;
 constexpr float kGain = 1.0f;
 
 void changeToCurrentTrack() {
@@ -39,7 +36,8 @@ int startTrack(int32_t resourceId) {
     // The player must not be ticked on a song that failed to load.
     if (player.loadSong(song.bytes, int32_t(song.size)) == 0) return 0;
     player.startSubsong(0);
-    playback.output->open(kSampleRate, kBitsPerSample, kFramesPerBlock, kBlockCount, kGain);
+    playback.output->open(audio::kSampleRate, audio::kBitsPerSample, audio::kFramesPerBlock,
+                          audio::kBlockCount, kGain);
     playback.output->startThread();
     playback.output->play(&player);
     return 0;

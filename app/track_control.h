@@ -37,10 +37,10 @@ struct Playback {
 extern Playback playback;
 
 // Loads the song of that resource into the player, starts its subsong 0 and
-// streams it: 44100 Hz, 16 bits, blocks of two replay frames (40 ms), 16
-// blocks. A song that is missing or that the loader rejects starts neither
-// the player nor the output: the program goes on in silence, and the next
-// track change works as usual. Always answers 0.
+// streams it in the program's format (audio/stream_format.h). A song that
+// is missing or that the loader rejects starts neither the player nor the
+// output: the program goes on in silence, and the next track change works
+// as usual. Always answers 0.
 int startTrack(int32_t resourceId);
 
 // Select the following (preceding) track, wrapping around the list, and

@@ -10,8 +10,4 @@ const char* const trackTitles[trackCount] = {
 #include "track_titles.inc"
 };
 
-const int32_t trackResourceIds[trackCount] = {
-#include "track_resource_ids.inc"
-};
-
 }  // namespace app

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "resource_ids.h"
+
 namespace app {
 
 inline constexpr int32_t trackCount = 10;
@@ -17,6 +19,6 @@ extern const char diskName[];
 extern const char* const trackTitles[trackCount];
 
 // Resource id of each song; -1 would mark a track that is listed but cannot be played.
-extern const int32_t trackResourceIds[trackCount];
+inline constexpr const int32_t (&trackResourceIds)[trackCount] = resources::kTrackIds;
 
 }  // namespace app

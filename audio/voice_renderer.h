@@ -16,7 +16,8 @@ namespace audio {
 inline constexpr int kVoices = ahx::kChannels;
 // A voice's 640-sample loop in 16.16 fixed point.
 inline constexpr int32_t kLoopEnd = 0x2800000;
-// Largest block setup accepts; far beyond any real device (the program uses 1764).
+// Largest block setup accepts; far beyond any real device (the program's
+// blocks are kBlockSamples, audio/stream_format.h).
 inline constexpr int64_t kMaxBlockSamples = int64_t(1) << 22;
 // Gains beyond this would let four voices overflow the 32-bit mix.
 inline constexpr float kMaxGain = 1024.0f;

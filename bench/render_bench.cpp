@@ -14,6 +14,7 @@
 #include "app/track_list.h"
 #include "audio/channel_mix.h"
 #include "audio/memory_output.h"
+#include "audio/stream_format.h"
 #include "resources/embedded_resources.h"
 #include "support/synthetic_songs.h"
 
@@ -39,20 +40,22 @@ void reportSpeed(benchmark::State& state) {
 // The tool's stereo at its default separation, in the device's block size.
 void renderStereoFor(benchmark::State& state, ahx::Player& player, int32_t interpolate) {
     auto renderer = std::make_unique<audio::VoiceRenderer>();
-    renderer->setup(44100, 2, interpolate);
+    constexpr int32_t kBlock = audio::kBlockSamples;
+    renderer->setup(audio::kSampleRate, audio::kFramesPerBlock, interpolate);
     renderer->start(&player);
     audio::ChannelMix mix;
     const bool heard[audio::kVoices] = {true, true, true, true};
     mix.configure(2, 50, heard);
-    std::vector<int32_t> voices(4 * 1764);
-    int32_t* targets[audio::kVoices] = {&voices[0], &voices[1764], &voices[2 * 1764], &voices[3 * 1764]};
-    std::vector<int16_t> block(2 * 1764);
+    std::vector<int32_t> voices(4 * kBlock);
+    int32_t* targets[audio::kVoices] = {&voices[0], &voices[kBlock], &voices[2 * kBlock],
+                                        &voices[3 * kBlock]};
+    std::vector<int16_t> block(2 * kBlock);
     int64_t frame = 0;
     for (auto _ : state) {
-        for (int64_t b = 0; b < kSecondsPerIteration * 25; ++b) {
-            renderer->render(targets, 1764);
-            mix.mix(targets, 1764, frame, block.data());
-            frame += 1764;
+        for (int64_t b = 0; b < kSecondsPerIteration * audio::kSampleRate / kBlock; ++b) {
+            renderer->render(targets, kBlock);
+            mix.mix(targets, kBlock, frame, block.data());
+            frame += kBlock;
             benchmark::DoNotOptimize(block.data());
         }
     }
@@ -63,12 +66,12 @@ void renderStereoFor(benchmark::State& state, ahx::Player& player, int32_t inter
 void renderFor(benchmark::State& state, ahx::Player& player, int32_t interpolate) {
     if (state.range(1) != 0) return renderStereoFor(state, player, interpolate);
     audio::MemoryOutput out;
-    out.setup(44100, 16, 2, 1.0f);
+    out.setup(audio::kSampleRate, audio::kBitsPerSample, audio::kFramesPerBlock, 1.0f);
     out.setOption(1, interpolate);
     out.play(&player);
-    std::vector<int16_t> block(1764);
+    std::vector<int16_t> block(audio::kBlockSamples);
     for (auto _ : state) {
-        for (int64_t b = 0; b < kSecondsPerIteration * 25; ++b) {
+        for (int64_t b = 0; b < kSecondsPerIteration * audio::kSampleRate / audio::kBlockSamples; ++b) {
             out.renderPcm16(block.data(), int64_t(block.size()));
             benchmark::DoNotOptimize(block.data());
         }

@@ -5,11 +5,10 @@
 # it is read in one place only, and sets
 #   VELTRANE_DISK_NAME      the disk's name, and as .rc and XML text (_RC, _XML)
 #   VELTRANE_COPYRIGHT_RC   its copyright line as .rc text
-#   VELTRANE_TRACK_IDS      the "AHX" resource id of each track, in disk order
-#   VELTRANE_TRACK_FILES    each track's song file
-#   VELTRANE_SKIN, VELTRANE_CORNER, VELTRANE_OUTLINE, VELTRANE_ICON  the art
-# and writes the titles, ids, scroll text and name as C++ into
-# VELTRANE_PACK_SOURCES.
+#   VELTRANE_ART_RESOURCES    "TYPE|ID|FILE" of the skin, corner, outline and icon
+#   VELTRANE_TRACK_RESOURCES  "AHX|ID|FILE" of each track, in disk order
+# and writes the titles, scroll text and name as C++, and the resource ids
+# as resource_ids.h, into VELTRANE_PACK_SOURCES.
 set(VELTRANE_PACK ${PROJECT_SOURCE_DIR}/resources CACHE PATH
   "The content pack the musicdisk is made from: a folder with a musicdisk.txt")
 find_program(VELTRANE_PYTHON NAMES python3 REQUIRED)

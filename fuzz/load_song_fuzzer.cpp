@@ -11,6 +11,7 @@
 #include "ahx/player.h"
 #include "ahx/song_image.h"
 #include "audio/memory_output.h"
+#include "audio/stream_format.h"
 #include "tools/song_text/song_text.h"
 
 namespace {
@@ -29,9 +30,9 @@ void render(const std::vector<uint8_t>& bytes) {
     if (player->loadSong(bytes.data(), int32_t(bytes.size())) != 1) __builtin_trap();
     if (player->startSubsong(0) != 1) __builtin_trap();
     audio::MemoryOutput output;
-    output.setup(44100, 16, 2, 1.0f);
+    output.setup(audio::kSampleRate, audio::kBitsPerSample, audio::kFramesPerBlock, 1.0f);
     output.play(player.get());
-    std::vector<int16_t> pcm(1764);
+    std::vector<int16_t> pcm(audio::kBlockSamples);
     output.renderPcm16(pcm.data(), int64_t(pcm.size()));
 }
 

@@ -10,6 +10,7 @@
 #include "ahx/player.h"
 #include "ahx/song_image.h"
 #include "audio/memory_output.h"
+#include "audio/stream_format.h"
 #include "support/synthetic_songs.h"
 
 namespace {
@@ -42,9 +43,9 @@ void interleave(const std::vector<uint8_t>& image) {
     auto player = std::make_unique<ahx::Player>();
     player->bindWaveTables(&bank());
     audio::MemoryOutput output;
-    output.setup(44100, 16, 2, 1.0f);
+    output.setup(audio::kSampleRate, audio::kBitsPerSample, audio::kFramesPerBlock, 1.0f);
     output.play(player.get());
-    std::vector<int16_t> pcm(882);
+    std::vector<int16_t> pcm(audio::kBlockSamples / 2);
     const size_t steps = image.size() < 24 ? image.size() : 24;
     for (size_t i = image.size() - steps; i < image.size(); ++i) {
         const int argument = image[i] / 8;
@@ -87,9 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (player->loadSong(image.data(), int32_t(image.size())) != 1) return 0;
 
     audio::MemoryOutput output;
-    output.setup(44100, 16, 2, 1.0f);
+    output.setup(audio::kSampleRate, audio::kBitsPerSample, audio::kFramesPerBlock, 1.0f);
     output.setOption(1, int32_t(size & 1));  // both mixing modes
-    std::vector<int16_t> pcm(1764);
+    std::vector<int16_t> pcm(audio::kBlockSamples);
     for (int32_t subsong = 0; subsong <= player->song.subsongCount && subsong < 3; ++subsong) {
         if (player->startSubsong(subsong) != 1) __builtin_trap();
         output.play(player.get());

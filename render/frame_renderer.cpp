@@ -8,15 +8,13 @@
 #include "render/targa_texture.h"
 #include "render/text_layers.h"
 #include "render/text_textures.h"
+#include "resource_ids.h"
 
 namespace render {
 
 float cubeAngle = 0.0f;
 
 namespace {
-
-constexpr int32_t kSkinResourceId = 101;
-constexpr int32_t kCornerResourceId = 109;
 
 // The small viewport of the cube and the ring: 72 x 72 pixels, 3 from the
 // left and 6 from the bottom of the window.
@@ -66,8 +64,8 @@ void drawImageQuad(GLint left, GLint top, GLint right, GLint bottom) {
 }  // namespace
 
 void initScene() {
-    skinTexture = loadTargaTexture(kSkinResourceId, "SKIN");
-    cornerTexture = loadTargaTexture(kCornerResourceId, "TGA");
+    skinTexture = loadTargaTexture(resources::kSkinId, "SKIN");
+    cornerTexture = loadTargaTexture(resources::kCornerId, "TGA");
     makeTitleTextures();
 
     glShadeModel(GL_SMOOTH);

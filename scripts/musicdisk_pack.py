@@ -26,8 +26,9 @@ Art a pack leaves out comes from the shipped disk's pack, resources/.
     musicdisk_pack.py name PACK
         prints the disk's name.
     musicdisk_pack.py configure PACK --out-dir DIR
-        what the build reads (CMake at configure time): DIR/musicdisk_pack.cmake
-        and the generated sources of the titles, the scroll text and the name.
+        what the build reads (CMake at configure time): DIR/musicdisk_pack.cmake,
+        the program's resource ids as DIR/resource_ids.h and the generated
+        sources of the titles, the scroll text and the name.
 """
 
 import argparse
@@ -42,7 +43,12 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), 
 DEFAULT_PACK = os.path.join(ROOT, "resources")
 MANIFEST = "musicdisk.txt"
 
-# The program's table: ten tracks, always under these "AHX" resource ids.
+# The program's resource ids, written here only: the resource script, the
+# embedded table and resource_ids.h are all made from them. Each piece of art
+# by its manifest key: its resource type, id and name in resource_ids.h.
+ART_RESOURCES = (("skin", "SKIN", 101, "kSkinId"), ("corner", "TGA", 109, "kCornerId"),
+                 ("outline", "SKINREGION", 111, "kSkinRegionId"), ("icon", "ICON", 135, "kIconId"))
+# Ten tracks, always under these "AHX" resource ids, in disk order.
 TRACK_RESOURCE_IDS = (126, 127, 128, 129, 130, 131, 132, 136, 137, 139)
 # The program's texts are drawn from one 8-bit code page.
 CODE_PAGE = "cp1252"
@@ -482,18 +488,18 @@ def configure(pack, default, out_dir):
         name.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")))
     lines.append("set(VELTRANE_COPYRIGHT_RC %s)" % cmake_string(rc_string(copyright_line)))
     lines.append("set(VELTRANE_DISK_FILE_NAME %s)" % cmake_string(file_name(name)))
-    lines.append("set(VELTRANE_TRACK_IDS %s)" % ";".join(str(i) for i in TRACK_RESOURCE_IDS))
-    lines.append("set(VELTRANE_TRACK_FILES %s)" % cmake_list(song.path() for song, _ in pack.tracks))
-    for key, path in (("SKIN", skin), ("CORNER", pack.art("corner", default)), ("OUTLINE", outline),
-                      ("ICON", pack.art("icon", default))):
-        lines.append("set(VELTRANE_%s %s)" % (key, cmake_string(path)))
+    art = {"skin": skin, "corner": pack.art("corner", default), "outline": outline,
+           "icon": pack.art("icon", default)}
+    lines.append("set(VELTRANE_ART_RESOURCES %s)" % cmake_list(
+        "%s|%d|%s" % (kind, i, art[key]) for key, kind, i, _ in ART_RESOURCES))
+    lines.append("set(VELTRANE_TRACK_RESOURCES %s)" % cmake_list(
+        "AHX|%d|%s" % (i, song.path()) for i, (song, _) in zip(TRACK_RESOURCE_IDS, pack.tracks)))
     lines.append("set(VELTRANE_PACK_INPUTS %s)" % cmake_list(sorted(set(pack.files_read + files))))
     write_if_changed(os.path.join(out_dir, "musicdisk_pack.cmake"), "\n".join(lines) + "\n")
 
     write_if_changed(os.path.join(out_dir, "track_titles.inc"),
                      "".join('    "%s",\n' % c_string(title.value) for _, title in pack.tracks))
-    write_if_changed(os.path.join(out_dir, "track_resource_ids.inc"),
-                     "".join("    %d,\n" % i for i in TRACK_RESOURCE_IDS))
+    write_if_changed(os.path.join(out_dir, "resource_ids.h"), resource_ids_header())
     write_if_changed(os.path.join(out_dir, "disk_name.inc"), '    "%s"\n' % c_string(name))
     body = c_string(text)
     # Lines of 72 characters keep the generated source readable; never split an escape.
@@ -506,6 +512,19 @@ def configure(pack, default, out_dir):
     chunks.append(chunk)
     write_if_changed(os.path.join(out_dir, "scroll_text.inc"), "".join('    "%s"\n' % c for c in chunks))
     return True
+
+
+def resource_ids_header():
+    lines = ["// Written by scripts/musicdisk_pack.py, whose table the resource script and",
+             "// the embedded resources are made from too.",
+             "#pragma once", "", "#include <cstdint>", "", "namespace resources {", ""]
+    ids = ["inline constexpr int32_t %s = %d;" % (name, i) for _, _, i, name in ART_RESOURCES]
+    width = max(len(line) for line in ids)
+    lines += ['%-*s  // "%s"' % (width, line, kind) for line, (_, kind, _, _) in zip(ids, ART_RESOURCES)]
+    lines.append('// "AHX": the tracks\' songs, in disk order.')
+    lines.append("inline constexpr int32_t kTrackIds[] = {%s};" % ", ".join(str(i) for i in TRACK_RESOURCE_IDS))
+    lines += ["", "}  // namespace resources"]
+    return "\n".join(lines) + "\n"
 
 
 def split_escapes(body):

@@ -18,6 +18,7 @@
 #include "audio/queued_block_output.h"
 #include "render/frame_renderer.h"
 #include "render/gl11_webgl.h"
+#include "resource_ids.h"
 #include "resources/program_resources.h"
 #include "web/web_sound_sink.h"
 
@@ -42,10 +43,6 @@ EM_JS(void, showPlayback, (const char* title, int paused), {
 namespace {
 
 constexpr int32_t kWindowSize = 256;
-// Resource "SKINREGION" of the program: the outline as a region-data block.
-constexpr int32_t kSkinRegionId = 111;
-// Resource "ICON": the program's icon, the page's too.
-constexpr int32_t kIconId = 135;
 
 // Made in this order, as on Windows: the waveform bank, the player, the output.
 ahx::WaveTables sharedWaveTables;
@@ -120,7 +117,8 @@ bool createContext() {
 }
 
 bool shapeToOutline() {
-    const resources::ResourceData outline = resources::findProgramResource("SKINREGION", kSkinRegionId);
+    const resources::ResourceData outline =
+        resources::findProgramResource("SKINREGION", resources::kSkinRegionId);
     std::vector<app::OutlineRect> rects;
     if (!app::readOutline(outline.bytes, outline.size, rects) || rects.empty()) return false;
     shapeWindow(app::outlinePath(rects).c_str());
@@ -190,7 +188,7 @@ EMSCRIPTEN_KEEPALIVE void veltrane_quit() {
 }  // extern "C"
 
 int main() {
-    const resources::ResourceData icon = resources::findProgramResource("ICON", kIconId);
+    const resources::ResourceData icon = resources::findProgramResource("ICON", resources::kIconId);
     if (icon.bytes != nullptr) useIcon(icon.bytes, int(icon.size));
     app::playback = app::Playback{&mainPlayer, &sharedWaveTables, &soundOutput, app::findSongResource};
 

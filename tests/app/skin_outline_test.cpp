@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "resource_ids.h"
 #include "resources/program_resources.h"
 
 namespace app::test {
@@ -35,7 +36,8 @@ bool covered(const std::vector<OutlineRect>& rects, int32_t x, int32_t y) {
 }
 
 TEST(SkinOutline, TheProgramsOutlineCoversTheSkinAndNotTheCorners) {
-    const resources::ResourceData outline = resources::findProgramResource("SKINREGION", 111);
+    const resources::ResourceData outline =
+        resources::findProgramResource("SKINREGION", resources::kSkinRegionId);
     std::vector<OutlineRect> rects;
     ASSERT_TRUE(readOutline(outline.bytes, outline.size, rects));
     ASSERT_FALSE(rects.empty());

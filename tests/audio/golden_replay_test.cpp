@@ -17,6 +17,7 @@
 #include "ahx/player.h"
 #include "app/track_list.h"
 #include "audio/memory_output.h"
+#include "audio/stream_format.h"
 #include "resources/program_resources.h"
 #include "support/synthetic_songs.h"
 
@@ -26,7 +27,6 @@ using synthetic::instrument;
 using synthetic::row;
 
 constexpr int32_t kSeconds = 30;
-constexpr int32_t kRate = 44100;
 constexpr int32_t kTicksPerSecond = 50;
 
 struct Golden {
@@ -109,13 +109,13 @@ uint64_t traceDigest(const ahx::Song& song, int32_t subsong) {
     return all.h;
 }
 
-// Rendered as the program plays: 44100 Hz, two frames a block, gain 1.
+// Rendered as the program plays, at gain 1.
 uint64_t samplesDigest(const ahx::Song& song, int32_t subsong) {
     auto player = startedPlayer(song, subsong);
     audio::MemoryOutput out;
-    EXPECT_EQ(out.setup(kRate, 16, 2, 1.0f), 1);
+    EXPECT_EQ(out.setup(audio::kSampleRate, audio::kBitsPerSample, audio::kFramesPerBlock, 1.0f), 1);
     EXPECT_EQ(out.play(player.get()), 1);
-    std::vector<int16_t> pcm(size_t(kSeconds) * kRate);
+    std::vector<int16_t> pcm(size_t(kSeconds) * audio::kSampleRate);
     EXPECT_EQ(out.renderPcm16(pcm.data(), int64_t(pcm.size())), int64_t(pcm.size()));
     out.release();
     Fnv all;

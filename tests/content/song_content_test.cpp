@@ -11,10 +11,11 @@
 
 #include "ahx/player.h"
 #include "audio/memory_output.h"
+#include "audio/stream_format.h"
 
 namespace {
 
-constexpr int kSampleRate = 44100;
+constexpr int kSampleRate = audio::kSampleRate;
 constexpr int kSeconds = 60;
 constexpr int kWindow = 5 * kSampleRate;
 
@@ -41,7 +42,7 @@ TEST_P(SongContent, AMinuteOfMusicOnAllChannelsWithoutClipping) {
     ASSERT_EQ(ahx::loadSong(player->song, bytes.data(), int32_t(bytes.size())), 1);
     ASSERT_EQ(player->startSubsong(0), 1);
     auto output = std::make_unique<audio::MemoryOutput>();
-    ASSERT_EQ(output->setup(kSampleRate, 16, 2, 1.0f), 1);
+    ASSERT_EQ(output->setup(kSampleRate, audio::kBitsPerSample, audio::kFramesPerBlock, 1.0f), 1);
     ASSERT_EQ(output->play(player.get()), 1);
 
     const int blockSamples = output->blockSamples();

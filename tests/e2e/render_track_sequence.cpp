@@ -15,12 +15,10 @@
 #include "ahx/player.h"
 #include "app/track_list.h"
 #include "audio/memory_output.h"
+#include "audio/stream_format.h"
 #include "resources/program_resources.h"
 
 namespace {
-
-constexpr int32_t kRate = 44100;
-constexpr int32_t kFrames = 2;
 
 int usage() {
     std::fprintf(stderr, "usage: render_track_sequence OUT.raw TRACK:BLOCKS [TRACK:BLOCKS ...]\n");
@@ -52,7 +50,7 @@ int main(int argc, char** argv) {
             return 2;
         }
         player->startSubsong(0);
-        output->setup(kRate, 16, kFrames, 1.0f);
+        output->setup(audio::kSampleRate, audio::kBitsPerSample, audio::kFramesPerBlock, 1.0f);
         output->play(player.get());
         last.assign(size_t(blocks) * size_t(output->blockSamples()), 0);
         output->renderPcm16(last.data(), int64_t(last.size()));

@@ -16,6 +16,7 @@
 #include "render/targa_texture.h"
 #include "render/text_canvas.h"
 #include "render/text_textures.h"
+#include "resource_ids.h"
 #include "resources/program_resources.h"
 #include "support/counting_allocator.h"
 #include "support/recorded_setup_errors.h"
@@ -234,8 +235,8 @@ bool blendedColour(const uint8_t* frame, const uint8_t* over, const uint8_t* und
 }
 
 TEST_F(SceneGL, FrameShowsTheSkinTheCornerImageAndTheCube) {
-    const resources::ResourceData skin = resources::findProgramResource("SKIN", 101);
-    const resources::ResourceData corner = resources::findProgramResource("TGA", 109);
+    const resources::ResourceData skin = resources::findProgramResource("SKIN", resources::kSkinId);
+    const resources::ResourceData corner = resources::findProgramResource("TGA", resources::kCornerId);
     ASSERT_NE(skin.bytes, nullptr);
     ASSERT_NE(corner.bytes, nullptr);
     render::renderFrame();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "resource_files.h"
+#include "resource_ids.h"
 
 namespace {
 
@@ -20,7 +21,7 @@ struct Outline {
 
 Outline loadOutline() {
     Outline outline;
-    outline.bytes = embedded("SKINREGION", 111);
+    outline.bytes = embedded("SKINREGION", resources::kSkinRegionId);
     if (outline.bytes.size() < 32) {
         return outline;
     }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "resource_files.h"
+#include "resource_ids.h"
 
 namespace {
 
@@ -40,7 +41,8 @@ TEST_P(TargaResource, IsUncompressed32BitBottomUpWithVersion2Footer) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SkinAndCorner, TargaResource,
-                         ::testing::Values(TargaCase{"SKIN", 101, 256}, TargaCase{"TGA", 109, 128}),
+                         ::testing::Values(TargaCase{"SKIN", resources::kSkinId, 256},
+                                           TargaCase{"TGA", resources::kCornerId, 128}),
                          [](const ::testing::TestParamInfo<TargaCase>& test) {
                              return std::string(test.param.type);
                          });
@@ -63,8 +65,8 @@ bool insideOutline(const Bytes& outline, int x, int y) {
 }
 
 TEST(SkinImage, AlphaAgreesWithTheOutline) {
-    Bytes skin = embedded("SKIN", 101);
-    Bytes outline = embedded("SKINREGION", 111);
+    Bytes skin = embedded("SKIN", resources::kSkinId);
+    Bytes outline = embedded("SKINREGION", resources::kSkinRegionId);
     ASSERT_EQ(skin.size(), headerSize + 256 * 256 * 4 + footerSize);
     ASSERT_GE(outline.size(), 32u);
     for (int y = 0; y < 256; ++y) {
@@ -78,7 +80,7 @@ TEST(SkinImage, AlphaAgreesWithTheOutline) {
 }
 
 TEST(SkinImage, ButtonsAreOpaqueAndTheScreenIsClear) {
-    Bytes skin = embedded("SKIN", 101);
+    Bytes skin = embedded("SKIN", resources::kSkinId);
     ASSERT_EQ(skin.size(), headerSize + 256 * 256 * 4 + footerSize);
     for (const Rect& zone : clickZones) {
         for (int y = zone.top; y < zone.bottom; ++y) {
@@ -95,7 +97,7 @@ TEST(SkinImage, ButtonsAreOpaqueAndTheScreenIsClear) {
 }
 
 TEST(CornerImage, LeavesMostOfTheScreenClear) {
-    Bytes corner = embedded("TGA", 109);
+    Bytes corner = embedded("TGA", resources::kCornerId);
     ASSERT_EQ(corner.size(), headerSize + 128 * 128 * 4 + footerSize);
     int clear = 0;
     for (int y = 0; y < 128; ++y) {

@@ -25,6 +25,7 @@
 #include "ahx/player.h"
 #include "ahx/wave_tables.h"
 #include "audio/channel_mix.h"
+#include "audio/stream_format.h"
 #include "audio/wave_out_device.h"
 #include "tools/ahx/command_line.h"
 #include "tools/ahx/commands.h"
@@ -98,8 +99,6 @@ constexpr std::string_view kHelp =
     "songs each failure is reported, the others play, and the exit code is the\n"
     "highest of theirs.\n";
 
-constexpr int32_t kBitsPerSample = 16;
-constexpr int32_t kBlockCount = 16;
 constexpr int kKeyWaitMilliseconds = 50;
 constexpr int kKeyRight = 0x100;
 constexpr int kKeyLeft = 0x101;
@@ -463,7 +462,7 @@ public:
     }
 
 private:
-    static constexpr int32_t kPiece = 1764;
+    static constexpr int32_t kPiece = kBlockSamples;
 
     bool takeNext() {
         std::lock_guard lock(mutex_);
@@ -773,9 +772,10 @@ int runPlay(Args args) {
     auto tables = std::make_unique<ahx::WaveTables>();
     const int32_t channels = settings.mix.stereo ? 2 : 1;
     auto device = std::make_unique<audio::WaveOutDevice>();
-    if (device->open(kSampleRate, kBitsPerSample, kFramesPerBlock, kBlockCount, 1.0f, channels) == 0) {
-        std::fprintf(stderr, "ahx play: no sound device could be opened for 44100 Hz 16-bit %s\n",
-                     settings.mix.stereo ? "stereo" : "mono");
+    if (device->open(kSampleRate, audio::kBitsPerSample, kFramesPerBlock, audio::kBlockCount, 1.0f,
+                     channels) == 0) {
+        std::fprintf(stderr, "ahx play: no sound device could be opened for %d Hz %d-bit %s\n",
+                     int(kSampleRate), int(audio::kBitsPerSample), settings.mix.stereo ? "stereo" : "mono");
         return summary(kExitNoDevice);
     }
     if (device->startThread() == 0) {
@@ -787,7 +787,7 @@ int runPlay(Args args) {
     InterruptGuard interruptGuard;
     KeyReader keys;
     const bool onTerminal = isatty(STDOUT_FILENO) == 1;
-    auto source = std::make_unique<ListSource>(channels, kBlockCount);
+    auto source = std::make_unique<ListSource>(channels, audio::kBlockCount);
     HeardClock clock;
     PlayList list(entries, settings, given > 1, *tables, *device, *source, clock);
     const bool several = list.size() > 1 || given > 1;

@@ -9,13 +9,14 @@
 
 #include "ahx/player.h"
 #include "ahx/wave_tables.h"
+#include "audio/stream_format.h"
 
 namespace tools {
 
 // The output format every tool renders: what the program's device plays.
-inline constexpr int32_t kSampleRate = 44100;
-inline constexpr int32_t kFramesPerBlock = 2;
-inline constexpr int32_t kBlockSamples = kSampleRate * kFramesPerBlock / 50;  // 1764
+using audio::kBlockSamples;
+using audio::kFramesPerBlock;
+using audio::kSampleRate;
 // The longest default render, per pass, and the longest of any.
 inline constexpr int64_t kDefaultLimitSeconds = 15 * 60;
 inline constexpr double kMaxSeconds = 3 * 3600;

@@ -8,12 +8,11 @@
 #include <cstring>
 
 #include "audio/sample_conversion.h"
+#include "audio/stream_format.h"
 
 namespace tools {
 
 namespace {
-
-constexpr int32_t kRate = 44100;
 
 constexpr SoundFormat kCandidates[] = {
     {"wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, true},
@@ -54,7 +53,7 @@ sf_count_t nullTell(void* data) {
 
 bool canWrite(int format) {
     SF_INFO info{};
-    info.samplerate = kRate;
+    info.samplerate = audio::kSampleRate;
     info.channels = 2;
     info.format = format;
     if (sf_format_check(&info) == 0) return false;
@@ -80,8 +79,8 @@ std::vector<uint8_t> wavHeader(int32_t channels, int64_t frames) {
     putLittleEndian(h, 16, 4);
     putLittleEndian(h, 1, 2);  // PCM
     putLittleEndian(h, uint32_t(channels), 2);
-    putLittleEndian(h, kRate, 4);
-    putLittleEndian(h, uint32_t(kRate * channels * 2), 4);
+    putLittleEndian(h, audio::kSampleRate, 4);
+    putLittleEndian(h, uint32_t(audio::kSampleRate * channels * 2), 4);
     putLittleEndian(h, uint32_t(channels * 2), 2);
     putLittleEndian(h, 16, 2);
     h.insert(h.end(), {'d', 'a', 't', 'a'});
@@ -163,7 +162,7 @@ bool SoundWriter::open(std::string_view command, const std::string& path, const 
         return true;
     }
     SF_INFO info{};
-    info.samplerate = kRate;
+    info.samplerate = audio::kSampleRate;
     info.channels = channels;
     info.format = raw ? (SF_FORMAT_RAW | SF_FORMAT_PCM_16 | SF_ENDIAN_LITTLE) : format->sndfileFormat;
     // LAME writes the MP3 header with the first frame; a render of no sound

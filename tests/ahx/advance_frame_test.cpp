@@ -13,9 +13,13 @@
 namespace ahx {
 namespace {
 
+using synthetic::addInstrument;
+using synthetic::emptySong;
+using synthetic::plainInstrument;
+using synthetic::setStep;
+using synthetic::usePosition;
 using test::bankSample;
 using test::PlayerFixture;
-using test::playlistRow;
 
 constexpr size_t kSet31 = size_t(kUnfilteredSet) * kWaveSetSize;
 
@@ -23,9 +27,9 @@ constexpr size_t kSet31 = size_t(kUnfilteredSet) * kWaveSetSize;
 class FrameTest : public PlayerFixture {
 protected:
     void SetUp() override {
-        makeSong(8, 2, 2);
-        usePosition(0, 0, 1);
-        usePosition(1, 0, 2);
+        song = emptySong(8, 2, 3);
+        usePosition(song, 0, 0, 1);
+        usePosition(song, 1, 0, 2);
     }
 
     std::vector<int32_t> outVolumes(int ticks) {
@@ -67,43 +71,43 @@ TEST_F(FrameTest, HardCut) {
     };
     for (const HardCutCase& c : cases) {
         SCOPED_TRACE(c.name);
-        makeSong(8, 2, 2);
-        usePosition(0, 0, 1);
-        Instrument instrument = test::plainInstrument();
+        song = emptySong(8, 2, 3);
+        usePosition(song, 0, 0, 1);
+        Instrument instrument = plainInstrument();
         instrument.hardCutReleaseFrames = c.frames;
         instrument.hardCutRelease = c.release;
         instrument.releaseVolume = c.releaseVolume;
-        const int32_t number = addInstrument(instrument);
-        setStep(1, 0, 13, number);
-        setStep(1, 1, 13, c.nextInstrument ? number : 0);
+        const int32_t number = addInstrument(song, instrument);
+        setStep(song, 1, 0, 13, number);
+        setStep(song, 1, 1, 13, c.nextInstrument ? number : 0);
         start();
         EXPECT_EQ(outVolumes(7), c.volumes);
     }
 }
 
 TEST_F(FrameTest, HardCutOnTheLastStepLooksAtTheNextPosition) {
-    Instrument instrument = test::plainInstrument();
+    Instrument instrument = plainInstrument();
     instrument.hardCutReleaseFrames = 2;
-    const int32_t number = addInstrument(instrument);
-    setStep(1, 7, 13, number);
+    const int32_t number = addInstrument(song, instrument);
+    setStep(song, 1, 7, 13, number);
     start();
     run(42);
     EXPECT_EQ(outVolumes(6), (std::vector<int32_t>{64, 64, 64, 64, 64, 64}));
 
-    setStep(2, 0, 0, number);
+    setStep(song, 2, 0, 0, number);
     start();
     run(42);
     EXPECT_EQ(outVolumes(6), (std::vector<int32_t>{64, 64, 64, 64, 0, 0}));
 }
 
 TEST_F(FrameTest, HardCutReleaseAtTempoZeroTakesOneFrame) {
-    Instrument instrument = test::plainInstrument();
+    Instrument instrument = plainInstrument();
     instrument.hardCutReleaseFrames = 1;
     instrument.hardCutRelease = 1;
     instrument.releaseVolume = 20;
-    const int32_t number = addInstrument(instrument);
-    setStep(1, 0, 13, number, 0xF, 0x00);
-    setStep(1, 1, 13, number);
+    const int32_t number = addInstrument(song, instrument);
+    setStep(song, 1, 0, 13, number, 0xF, 0x00);
+    setStep(song, 1, 1, 13, number);
     start();
     for (int i = 0; i < 3; ++i) {
         player.tick();
@@ -113,11 +117,11 @@ TEST_F(FrameTest, HardCutReleaseAtTempoZeroTakesOneFrame) {
 }
 
 TEST_F(FrameTest, NoteCutWithReleaseBeforeAnyHardCutFadesInOneFrame) {
-    Instrument instrument = test::plainInstrument();
+    Instrument instrument = plainInstrument();
     instrument.hardCutRelease = 1;
     instrument.releaseVolume = 10;
-    const int32_t number = addInstrument(instrument);
-    setStep(1, 0, 13, number, 0xE, 0xC2);
+    const int32_t number = addInstrument(song, instrument);
+    setStep(song, 1, 0, 13, number, 0xE, 0xC2);
     start();
     run(2);
     EXPECT_EQ(voice(0).envelopeVolume, 64 * 256);
@@ -127,11 +131,11 @@ TEST_F(FrameTest, NoteCutWithReleaseBeforeAnyHardCutFadesInOneFrame) {
 }
 
 TEST_F(FrameTest, VibratoStartsAfterItsDelay) {
-    Instrument instrument = test::plainInstrument();
+    Instrument instrument = plainInstrument();
     instrument.vibratoDelay = 2;
     instrument.vibratoDepth = 4;
     instrument.vibratoSpeed = 8;
-    setStep(1, 0, 25, addInstrument(instrument));
+    setStep(song, 1, 0, 25, addInstrument(song, instrument));
     start();
     std::vector<int32_t> offsets;
     std::vector<int32_t> periods;
@@ -145,10 +149,10 @@ TEST_F(FrameTest, VibratoStartsAfterItsDelay) {
 }
 
 TEST_F(FrameTest, PlaylistRowsRunAtTheirSpeed) {
-    Instrument instrument = test::plainInstrument();
-    instrument.playlist = {playlistRow(2, 5, 7, 2), playlistRow(6, 7, 5, 0)};
+    Instrument instrument = plainInstrument();
+    instrument.playlist = {synthetic::row(2, 5, 7, 2), synthetic::row(6, 7, 5, 0)};
     instrument.playlistLength = 2;
-    setStep(1, 0, 13, addInstrument(instrument));
+    setStep(song, 1, 0, 13, addInstrument(song, instrument));
     start();
     std::vector<int32_t> notes;
     for (int i = 0; i < 7; ++i) {
@@ -167,11 +171,11 @@ TEST_F(FrameTest, PlaylistSlidesStopWhenThePlaylistHasRunOut) {
     const Case cases[] = {{1, {851, 846, 846, 846}}, {2, {861, 866, 866, 866}}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
-        makeSong(8, 2, 2);
-        usePosition(0, 0, 1);
-        Instrument instrument = test::plainInstrument();
-        instrument.playlist = {playlistRow(1, 1, c.command, 5)};
-        setStep(1, 0, 25, addInstrument(instrument));
+        song = emptySong(8, 2, 3);
+        usePosition(song, 0, 0, 1);
+        Instrument instrument = plainInstrument();
+        instrument.playlist = {synthetic::row(1, 1, c.command, 5)};
+        setStep(song, 1, 0, 25, addInstrument(song, instrument));
         start();
         std::vector<int32_t> periods;
         for (int i = 0; i < 4; ++i) {
@@ -215,7 +219,7 @@ TEST_F(FrameTest, PlaylistCommands) {
     };
     for (const PlaylistCommandCase& c : cases) {
         SCOPED_TRACE(c.name);
-        player.song.version = c.version;
+        song.version = c.version;
         start();
         for (Voice& v : player.voices) {
             v.waveLength = 3;
@@ -262,7 +266,7 @@ TEST_F(FrameTest, ModulationToggles) {
     };
     for (const ModulationToggleCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.version << " " << c.parameter << " " << c.presetOn);
-        player.song.version = c.version;
+        song.version = c.version;
         start();
         Voice& v = voice(0);
         v.squareOn = v.squareInit = v.filterOn = v.filterInit = c.presetOn;
@@ -292,15 +296,15 @@ TEST_F(FrameTest, SquareModulationBouncesBetweenItsLimits) {
     };
     for (const SquareModulationCase& c : cases) {
         SCOPED_TRACE(c.name);
-        makeSong(8, 2, 2);
-        usePosition(0, 0, 1);
-        Instrument instrument = test::plainInstrument();
+        song = emptySong(8, 2, 3);
+        usePosition(song, 0, 0, 1);
+        Instrument instrument = plainInstrument();
         instrument.waveLength = 5;
         instrument.squareLowerLimit = 13;  // ordered by the instrument start
         instrument.squareUpperLimit = 10;
         instrument.squareSpeed = c.speed;
-        instrument.playlist = {playlistRow(3, 1, 4, 0, 3, c.startPos)};
-        setStep(1, 0, 13, addInstrument(instrument));
+        instrument.playlist = {synthetic::row(3, 1, 4, 0, 3, c.startPos)};
+        setStep(song, 1, 0, 13, addInstrument(song, instrument));
         start();
         std::vector<int32_t> positions;
         for (size_t i = 0; i < c.positions.size(); ++i) {
@@ -314,10 +318,10 @@ TEST_F(FrameTest, SquareModulationBouncesBetweenItsLimits) {
 }
 
 TEST_F(FrameTest, TrackSquarePositionHoldsAgainstTheFirstPlaylistRow) {
-    Instrument instrument = test::plainInstrument();
-    instrument.playlist = {playlistRow(0, 0, 3, 0x20), playlistRow(0, 0, 3, 0x28)};
+    Instrument instrument = plainInstrument();
+    instrument.playlist = {synthetic::row(0, 0, 3, 0x20), synthetic::row(0, 0, 3, 0x28)};
     instrument.playlistLength = 2;
-    setStep(1, 0, 13, addInstrument(instrument), 0x9, 0x40);
+    setStep(song, 1, 0, 13, addInstrument(song, instrument), 0x9, 0x40);
     start();
     player.tick();
     EXPECT_EQ(voice(0).squarePos, 16);
@@ -373,14 +377,14 @@ TEST_F(FrameTest, FilterModulationSpeeds) {
     };
     for (const FilterModulationCase& c : cases) {
         SCOPED_TRACE(c.speed);
-        makeSong(8, 2, 2);
-        usePosition(0, 0, 1);
-        Instrument instrument = test::plainInstrument();
+        song = emptySong(8, 2, 3);
+        usePosition(song, 0, 0, 1);
+        Instrument instrument = plainInstrument();
         instrument.filterLowerLimit = 40;
         instrument.filterUpperLimit = 20;
         instrument.filterSpeed = c.speed;
-        instrument.playlist = {playlistRow(1, 1, 4, 0x10)};
-        setStep(1, 0, 13, addInstrument(instrument));
+        instrument.playlist = {synthetic::row(1, 1, 4, 0x10)};
+        setStep(song, 1, 0, 13, addInstrument(song, instrument));
         start();
         std::vector<int32_t> positions;
         for (size_t i = 0; i < c.positions.size(); ++i) {
@@ -533,9 +537,9 @@ TEST_F(FrameTest, WriteOutputCopiesOnlyWhatChanged) {
 }
 
 TEST_F(FrameTest, AnInstrumentWithoutANoteSoundsBeforeItHasAPeriod) {
-    Instrument instrument = test::plainInstrument();
-    instrument.playlist = {playlistRow(1, 0)};
-    setStep(1, 0, 0, addInstrument(instrument));
+    Instrument instrument = plainInstrument();
+    instrument.playlist = {synthetic::row(1, 0)};
+    setStep(song, 1, 0, 0, addInstrument(song, instrument));
     start();
     run(3);
     EXPECT_EQ(voice(0).outPeriod, 0);

@@ -16,6 +16,11 @@
 namespace ahx {
 namespace {
 
+using synthetic::addInstrument;
+using synthetic::emptySong;
+using synthetic::plainInstrument;
+using synthetic::setStep;
+using synthetic::usePosition;
 using test::PlayerFixture;
 
 TEST(PlayerTest, StartsWithSilentResetVoicesAndAnEmptySong) {
@@ -51,7 +56,7 @@ TEST(PlayerTest, ALoadLeavesNothingThatReadsTheOldSong) {
     const std::vector<uint8_t> other = writeSongImage(imageOf(synthetic::busySong(4)));
     const std::vector<uint8_t> broken(busy.begin(), busy.begin() + std::ptrdiff_t(busy.size() / 2));
     auto player = std::make_unique<Player>();
-    player->bindWaveTables(&test::sharedBank());
+    player->bindWaveTables(&test_support::sharedBank());
 
     auto playAWhile = [&] {
         ASSERT_EQ(player->startSubsong(0), 1);
@@ -93,7 +98,7 @@ TEST(PlayerTest, ALoadLeavesNothingThatReadsTheOldSong) {
 }
 
 TEST(PlayerTest, BindsTheUnfilteredSetOfAGivenBankOrOfItsOwn) {
-    const WaveTables& bank = test::sharedBank();
+    const WaveTables& bank = test_support::sharedBank();
     auto player = std::make_unique<Player>();
     player->bindWaveTables(&bank);
     EXPECT_EQ(player->waveTables, &bank);
@@ -115,10 +120,10 @@ TEST(PlayerTest, BindsTheUnfilteredSetOfAGivenBankOrOfItsOwn) {
 class SubsongTest : public PlayerFixture {
 protected:
     void SetUp() override {
-        makeSong(4, 0, 5);
-        player.song.restartPosition = 2;
-        player.song.subsongs = {3, 1, 9, 5};
-        player.song.subsongCount = 4;
+        song = emptySong(4, 5);
+        song.restartPosition = 2;
+        song.subsongs = {3, 1, 9, 5};
+        song.subsongCount = 4;
     }
 };
 
@@ -159,14 +164,14 @@ TEST_F(SubsongTest, StartResetsTheVoicesButNotTheNoiseSeed) {
 class TimingTest : public PlayerFixture {
 protected:
     void SetUp() override {
-        makeSong(4, 2, 2);
+        song = emptySong(4, 2, 3);
         for (int32_t i = 0; i < 4; ++i) {
-            setStep(1, i, 1 + i, 0);
-            setStep(2, i, 11 + i, 0);
+            setStep(song, 1, i, 1 + i, 0);
+            setStep(song, 2, i, 11 + i, 0);
         }
-        usePosition(0, 0, 1);
-        usePosition(1, 0, 2);
-        player.song.restartPosition = 1;
+        usePosition(song, 0, 0, 1);
+        usePosition(song, 1, 0, 2);
+        song.restartPosition = 1;
     }
 };
 
@@ -197,15 +202,15 @@ TEST_F(TimingTest, ReadsAStepEveryTempoFramesAndWrapsToTheRestartPosition) {
 }
 
 TEST_F(TimingTest, PlaysASongThroughItsStoredForm) {
-    Instrument instrument = test::plainInstrument();
-    instrument.playlist = {test::playlistRow(4, 1)};
-    setStep(1, 0, 1, addInstrument(instrument));
-    const std::vector<uint8_t> bytes = writeSongImage(imageOf(player.song));
+    Instrument instrument = plainInstrument();
+    instrument.playlist = {synthetic::row(4, 1)};
+    setStep(song, 1, 0, 1, addInstrument(song, instrument));
+    const std::vector<uint8_t> bytes = writeSongImage(imageOf(song));
     ASSERT_FALSE(bytes.empty());
-    ASSERT_EQ(loadSong(player.song, bytes.data(), int32_t(bytes.size())), 1);
+    ASSERT_EQ(loadSong(song, bytes.data(), int32_t(bytes.size())), 1);
     start();
     run(1);
-    EXPECT_EQ(voice(0).currentInstrument, &player.song.instruments[1]);
+    EXPECT_EQ(voice(0).currentInstrument, &song.instruments[1]);
     EXPECT_EQ(voice(0).waveform, 3);
     EXPECT_EQ(voice(0).outVolume, 64);
     EXPECT_EQ(voice(0).outPeriod, 3424);
@@ -215,7 +220,7 @@ TEST_F(TimingTest, PlaysASongThroughItsStoredForm) {
 }
 
 TEST_F(TimingTest, TempoZeroReadsTheSameStepOnEveryTick) {
-    setStep(1, 0, 5, 0, 0xF, 0x00);
+    setStep(song, 1, 0, 5, 0, 0xF, 0x00);
     start();
     for (int i = 0; i < 10; ++i) {
         voice(0).trackNote = 0;
@@ -229,10 +234,10 @@ TEST_F(TimingTest, TempoZeroReadsTheSameStepOnEveryTick) {
 }
 
 TEST_F(TimingTest, SongIndicesOutsideTheSongReadAsEmpty) {
-    usePosition(0, 1, 9);  // above highestTrack
-    setStep(1, 0, 5, 3);   // instrument 3 of 1
-    addInstrument();
-    player.song.restartPosition = 50;
+    usePosition(song, 0, 1, 9);  // above highestTrack
+    setStep(song, 1, 0, 5, 3);   // instrument 3 of 1
+    addInstrument(song);
+    song.restartPosition = 50;
     start();
     run(1);
     EXPECT_EQ(voice(0).trackNote, 5);
@@ -247,15 +252,15 @@ TEST_F(TimingTest, SongIndicesOutsideTheSongReadAsEmpty) {
 }
 
 TEST_F(TimingTest, AnInstrumentBeyondTheCountIsNotSeenByTheHardCut) {
-    addInstrument();
-    usePosition(0, 2, 2);
-    setStep(2, 1, 0, 2);
+    addInstrument(song);
+    usePosition(song, 0, 2, 2);
+    setStep(song, 2, 1, 0, 2);
     start();
     voice(2).hardCutFrames = 2;
     run(1);
     EXPECT_EQ(voice(2).noteCutOn, 0);
-    player.song.instrumentCount = 2;
-    player.song.instruments.push_back(test::plainInstrument());
+    song.instrumentCount = 2;
+    song.instruments.push_back(plainInstrument());
     run(1);
     EXPECT_EQ(voice(2).noteCutOn, 1);
 }

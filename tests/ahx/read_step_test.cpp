@@ -10,16 +10,21 @@
 namespace ahx {
 namespace {
 
+using synthetic::addInstrument;
+using synthetic::emptySong;
+using synthetic::plainInstrument;
+using synthetic::setStep;
+using synthetic::usePosition;
 using test::PlayerFixture;
 
 // Channel k plays track k + 1 at position 0; 130 positions, restart at 7.
 class StepTest : public PlayerFixture {
 protected:
     void SetUp() override {
-        makeSong(8, 4, 130);
-        for (int k = 0; k < kChannels; ++k) usePosition(0, k, k + 1);
-        player.song.restartPosition = 7;
-        addInstrument();
+        song = emptySong(8, 130, 5);
+        for (int k = 0; k < kChannels; ++k) usePosition(song, 0, k, k + 1);
+        song.restartPosition = 7;
+        addInstrument(song);
     }
 };
 
@@ -55,7 +60,7 @@ TEST_F(StepTest, PositionCommandsCombineInChannelOrder) {
     for (const JumpCase& c : cases) {
         SCOPED_TRACE(c.name);
         for (int k = 0; k < kChannels; ++k) {
-            setStep(k + 1, 0, 0, 0, c.channels[k].command, c.channels[k].parameter);
+            setStep(song, k + 1, 0, 0, 0, c.channels[k].command, c.channels[k].parameter);
         }
         start();
         player.jumpPosition = c.presetJump;
@@ -67,8 +72,8 @@ TEST_F(StepTest, PositionCommandsCombineInChannelOrder) {
 }
 
 TEST_F(StepTest, TempoCommandSetsTheFramesPerStep) {
-    for (int32_t i = 0; i < 8; ++i) setStep(1, i, i + 1, 0);
-    setStep(1, 0, 1, 0, 0xF, 0x03);
+    for (int32_t i = 0; i < 8; ++i) setStep(song, 1, i, i + 1, 0);
+    setStep(song, 1, 0, 1, 0, 0xF, 0x03);
     start();
     std::vector<int32_t> notes;
     for (int i = 0; i < 7; ++i) {
@@ -94,7 +99,7 @@ TEST_F(StepTest, VolumeCommandRanges) {
     };
     for (const VolumeCase& c : cases) {
         SCOPED_TRACE(c.parameter);
-        setStep(2, 0, 0, 0, 0xC, c.parameter);
+        setStep(song, 2, 0, 0, 0, 0xC, c.parameter);
         start();
         for (Voice& v : player.voices) {
             v.noteVolume = 33;
@@ -126,7 +131,7 @@ TEST_F(StepTest, ExtendedCommands) {
     };
     for (const ExtendedCase& c : cases) {
         SCOPED_TRACE(c.parameter);
-        setStep(1, 0, 0, 0, 0xE, c.parameter);
+        setStep(song, 1, 0, 0, 0, 0xE, c.parameter);
         start();
         Voice& v = voice(0);
         v.noteVolume = c.presetVolume;
@@ -156,7 +161,7 @@ TEST_F(StepTest, NoteCutArmsOnlyWithinTheStep) {
     };
     for (const NoteCutCase& c : cases) {
         SCOPED_TRACE(c.parameter);
-        setStep(1, 0, 0, 0, 0xE, c.parameter);
+        setStep(song, 1, 0, 0, 0, 0xE, c.parameter);
         start();
         Voice& v = voice(0);
         v.noteCutWait = 9;
@@ -168,10 +173,10 @@ TEST_F(StepTest, NoteCutArmsOnlyWithinTheStep) {
     }
 
     // The instrument started by the same step sets the release flag again.
-    Instrument releasing = test::plainInstrument();
+    Instrument releasing = plainInstrument();
     releasing.hardCutRelease = 1;
-    const int32_t number = addInstrument(releasing);
-    setStep(1, 0, 0, number, 0xE, 0xC3);
+    const int32_t number = addInstrument(song, releasing);
+    setStep(song, 1, 0, 0, number, 0xE, 0xC3);
     start();
     player.readStep(0);
     EXPECT_EQ(voice(0).noteCutOn, 1);
@@ -179,7 +184,7 @@ TEST_F(StepTest, NoteCutArmsOnlyWithinTheStep) {
 }
 
 TEST_F(StepTest, NoteCutSilencesAfterItsFrames) {
-    setStep(1, 0, 13, 1, 0xE, 0xC3);
+    setStep(song, 1, 0, 13, 1, 0xE, 0xC3);
     start();
     std::vector<int32_t> volumes;
     for (int i = 0; i < 6; ++i) {
@@ -197,7 +202,7 @@ TEST_F(StepTest, NoteDelayPlaysTheWholeStepLate) {
     const Case cases[] = {{0, 1}, {1, 2}, {2, 3}, {5, 6}, {6, 1}, {9, 1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.delay);
-        setStep(1, 0, 13, 1, 0xE, 0xD0 | c.delay);
+        setStep(song, 1, 0, 13, 1, 0xE, 0xD0 | c.delay);
         start();
         for (int tick = 1; tick <= 6; ++tick) {
             player.tick();
@@ -210,8 +215,8 @@ TEST_F(StepTest, NoteDelayPlaysTheWholeStepLate) {
 }
 
 TEST_F(StepTest, APeriodSlideRunsOnWhileTheNextStepIsDelayed) {
-    setStep(1, 0, 13, 1, 0x1, 4);
-    setStep(1, 1, 20, 0, 0xE, 0xD3);
+    setStep(song, 1, 0, 13, 1, 0x1, 4);
+    setStep(song, 1, 1, 20, 0, 0xE, 0xD3);
     start();
     std::vector<int32_t> offsets;
     for (int i = 0; i < 11; ++i) {
@@ -225,9 +230,9 @@ TEST_F(StepTest, APeriodSlideRunsOnWhileTheNextStepIsDelayed) {
 TEST_F(StepTest, ADelayThatOutlivesItsStepIsDropped) {
     // Channel 1 lowers the tempo after channel 0 armed a delay of 5 frames;
     // the next step comes first and must be read once, not on every frame.
-    setStep(1, 0, 13, 0, 0xE, 0xD5);
-    for (int32_t i = 1; i < 8; ++i) setStep(1, i, 0, 0, 0xE, 0xA1);
-    setStep(2, 0, 0, 0, 0xF, 0x02);
+    setStep(song, 1, 0, 13, 0, 0xE, 0xD5);
+    for (int32_t i = 1; i < 8; ++i) setStep(song, 1, i, 0, 0, 0xE, 0xA1);
+    setStep(song, 2, 0, 0, 0, 0xF, 0x02);
     start();
     voice(0).noteVolume = 10;
     for (int tick = 1; tick <= 16; ++tick) {
@@ -241,8 +246,8 @@ TEST_F(StepTest, ADelayThatOutlivesItsStepIsDropped) {
 }
 
 TEST_F(StepTest, PeriodSlidesLastForTheirStep) {
-    setStep(1, 0, 25, 1, 0x1, 3);
-    setStep(1, 1, 0, 0, 0x2, 5);
+    setStep(song, 1, 0, 25, 1, 0x1, 3);
+    setStep(song, 1, 1, 0, 0, 0x2, 5);
     start();
     struct Row {
         int tick;
@@ -271,11 +276,11 @@ TEST_F(StepTest, TonePortamentoLandsExactlyOnItsTarget) {
     const Case cases[] = {{8, 107}, {7, 123}, {255, 4}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.speed);
-        player.song.trackLength = 32;
-        for (std::vector<Step>& track : player.song.tracks) track.assign(32, Step{});
-        setStep(1, 0, 13, 1);
-        setStep(1, 1, 25, 0, 0x3, c.speed);
-        for (int32_t i = 2; i < 32; ++i) setStep(1, i, 0, 0, 0x3, 0);
+        song.trackLength = 32;
+        for (std::vector<Step>& track : song.tracks) track.assign(32, Step{});
+        setStep(song, 1, 0, 13, 1);
+        setStep(song, 1, 1, 25, 0, 0x3, c.speed);
+        for (int32_t i = 2; i < 32; ++i) setStep(song, 1, i, 0, 0, 0x3, 0);
         start();
         run(6);
         EXPECT_EQ(voice(0).outPeriod, 1712);
@@ -295,11 +300,11 @@ TEST_F(StepTest, TonePortamentoLandsExactlyOnItsTarget) {
 }
 
 TEST_F(StepTest, PortamentoWithVolumeSlideSharesItsParameter) {
-    Instrument quieter = test::plainInstrument();
+    Instrument quieter = plainInstrument();
     quieter.volume = 40;
-    const int32_t number = addInstrument(quieter);
-    setStep(1, 0, 13, number);
-    setStep(1, 1, 25, 0, 0x5, 0x21);
+    const int32_t number = addInstrument(song, quieter);
+    setStep(song, 1, 0, 13, number);
+    setStep(song, 1, 1, 25, 0, 0x5, 0x21);
     start();
     run(12);
     EXPECT_EQ(voice(0).noteVolume, 46);
@@ -329,7 +334,7 @@ TEST_F(StepTest, PortamentoTargets) {
     };
     for (const PortamentoCase& c : cases) {
         SCOPED_TRACE(c.name);
-        setStep(1, 0, c.note, 0, 0x3, c.parameter);
+        setStep(song, 1, 0, c.note, 0, 0x3, c.parameter);
         start();
         Voice& v = voice(0);
         v.trackNote = c.trackNote;
@@ -347,7 +352,7 @@ TEST_F(StepTest, PortamentoTargets) {
 }
 
 TEST_F(StepTest, SquarePositionCommandAlsoPlaysTheNote) {
-    setStep(1, 0, 30, 0, 0x9, 0x20);
+    setStep(song, 1, 0, 30, 0, 0x9, 0x20);
     start();
     voice(0).waveLength = 3;
     player.readStep(0);
@@ -359,13 +364,13 @@ TEST_F(StepTest, SquarePositionCommandAlsoPlaysTheNote) {
 }
 
 TEST_F(StepTest, InstrumentStartScalesItsLimitsAndKeepsTheNote) {
-    Instrument instrument = test::plainInstrument();
+    Instrument instrument = plainInstrument();
     instrument.volume = 200;
     instrument.waveLength = 2;
     instrument.squareLowerLimit = 0x80;  // scaled to the wave length, then ordered
     instrument.squareUpperLimit = 0x20;
-    const int32_t number = addInstrument(instrument);
-    setStep(1, 0, 0, number);
+    const int32_t number = addInstrument(song, instrument);
+    setStep(song, 1, 0, 0, number);
     start();
     Voice& v = voice(0);
     v.trackNote = 20;
@@ -377,7 +382,7 @@ TEST_F(StepTest, InstrumentStartScalesItsLimitsAndKeepsTheNote) {
     v.playlistRow = 4;
     v.playlistWait = 4;
     player.readStep(0);
-    EXPECT_EQ(v.currentInstrument, &player.song.instruments[size_t(number)]);
+    EXPECT_EQ(v.currentInstrument, &song.instruments[size_t(number)]);
     EXPECT_EQ(v.noteVolume, 64);
     EXPECT_EQ(v.squareLower, 4);
     EXPECT_EQ(v.squareUpper, 16);
@@ -400,9 +405,9 @@ TEST_F(StepTest, FilterLimitsAreHeldInsideTheBank) {
     const Case cases[] = {{0, 0, 1, 1}, {0, 100, 1, 63}, {127, 5, 5, 63}, {40, 20, 20, 40}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.lower);
-        player.song.instruments[1].filterLowerLimit = c.lower;
-        player.song.instruments[1].filterUpperLimit = c.upper;
-        setStep(1, 0, 0, 1);
+        song.instruments[1].filterLowerLimit = c.lower;
+        song.instruments[1].filterUpperLimit = c.upper;
+        setStep(song, 1, 0, 0, 1);
         start();
         player.readStep(0);
         EXPECT_EQ(voice(0).filterLower, c.filterLower);

@@ -10,6 +10,7 @@
 #include "app/shared_state.h"
 #include "app/track_control.h"
 #include "recording_output.h"
+#include "support/wave_bank.h"
 
 namespace app::test {
 namespace {
@@ -41,8 +42,8 @@ class InputTest : public ::testing::Test {
 protected:
     void SetUp() override {
         player = std::make_unique<ahx::Player>();
-        tables = std::make_unique<ahx::WaveTables>();
-        playback = Playback{player.get(), tables.get(), &output, findSongResource, trackResourceIds};
+        playback =
+            Playback{player.get(), &test_support::sharedBank(), &output, findSongResource, trackResourceIds};
         currentTrack = 0;
         titleZoom = 7.0f;
         quitRequested = false;
@@ -54,7 +55,6 @@ protected:
     }
 
     std::unique_ptr<ahx::Player> player;
-    std::unique_ptr<ahx::WaveTables> tables;
     RecordingOutput output;
 };
 

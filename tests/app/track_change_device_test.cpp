@@ -17,6 +17,7 @@
 #include "app/track_control.h"
 #include "audio/wave_out_device.h"
 #include "platform/test_hooks.h"
+#include "support/wave_bank.h"
 
 namespace app::test {
 namespace {
@@ -44,14 +45,23 @@ bool settlesAt(int32_t wanted) {
     return true;
 }
 
+// The title stored in the song of that track: what the player must hold
+// once the change to that track has played.
+std::string titleOfTrack(int32_t track) {
+    const resources::ResourceData bytes = findSongResource(trackResourceIds[track]);
+    ahx::Song song;
+    EXPECT_EQ(ahx::loadSong(song, bytes.bytes, int32_t(bytes.size)), 1) << "track " << track;
+    return song.title;
+}
+
 TEST(TrackChangeOnTheDevice, QuickChangesLeaveOneThreadAndOneOpenDevice) {
     std::string path = ::testing::TempDir() + "track_change_device.raw";
     setenv("VELTRANE_WAVEOUT_FILE", path.c_str(), 1);
     setenv("VELTRANE_WAVEOUT_PACE", "fast", 1);
-    auto tables = std::make_unique<ahx::WaveTables>();
     auto player = std::make_unique<ahx::Player>();
     auto device = std::make_unique<audio::WaveOutDevice>();
-    playback = Playback{player.get(), tables.get(), device.get(), findSongResource, trackResourceIds};
+    playback =
+        Playback{player.get(), &test_support::sharedBank(), device.get(), findSongResource, trackResourceIds};
 
     currentTrack = 0;
     startTrack(trackResourceIds[0]);
@@ -74,8 +84,8 @@ TEST(TrackChangeOnTheDevice, QuickChangesLeaveOneThreadAndOneOpenDevice) {
         }
         EXPECT_TRUE(settlesAt(1)) << "after change " << i << ": " << playbackThreads() << " playback threads";
         EXPECT_EQ(platform::openWaveOutCount(), 1) << "after change " << i;
-        EXPECT_EQ(device->player, player.get());
         EXPECT_EQ(device->playing.load(), 1);
+        EXPECT_EQ(player->song.title, titleOfTrack(currentTrack)) << "after change " << i;
     }
 
     device->stop();

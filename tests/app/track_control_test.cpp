@@ -11,6 +11,7 @@
 #include "app/shared_state.h"
 #include "app/track_list.h"
 #include "recording_output.h"
+#include "support/wave_bank.h"
 
 namespace app::test {
 namespace {
@@ -20,11 +21,6 @@ using Calls = std::vector<std::string>;
 const std::string kOpen = "open 44100 16 2 16 1.000000";
 const Calls kStart = {kOpen, "startThread", "play"};
 const Calls kChange = {"stop", "stopThread", "release", kOpen, "startThread", "play"};
-
-const ahx::WaveTables& bank() {
-    static const auto* tables = new ahx::WaveTables;
-    return *tables;
-}
 
 std::vector<int32_t> looked;
 
@@ -39,7 +35,7 @@ protected:
     void SetUp() override {
         looked.clear();
         player = std::make_unique<ahx::Player>();
-        playback = Playback{player.get(), &bank(), &output, noteLookup, ids};
+        playback = Playback{player.get(), &test_support::sharedBank(), &output, noteLookup, ids};
         currentTrack = 0;
     }
     void TearDown() override { playback = Playback{}; }
@@ -53,7 +49,7 @@ TEST_F(TrackControlTest, StartLoadsAndStartsTheSongBeforeTheOutputStreamsIt) {
     EXPECT_EQ(startTrack(126), 0);
     EXPECT_EQ(output.takeCalls(), kStart);
     EXPECT_EQ(looked, std::vector<int32_t>{126});
-    EXPECT_EQ(player->waveTables, &bank());
+    EXPECT_EQ(player->waveTables, &test_support::sharedBank());
     EXPECT_EQ(output.played, player.get());
     // Loaded and at the start of subsong 0 by the time the output has it.
     EXPECT_GT(output.playedPositionCount, 0);

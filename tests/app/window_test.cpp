@@ -17,6 +17,7 @@
 #include "app/track_control.h"
 #include "recording_output.h"
 #include "support/recorded_setup_errors.h"
+#include "support/wave_bank.h"
 
 namespace app::test {
 namespace {
@@ -82,8 +83,8 @@ protected:
         window = createGLWindow(notingWindowProc, 256, 256, &dc, &context);
         ASSERT_NE(window, nullptr);
         player = std::make_unique<ahx::Player>();
-        tables = std::make_unique<ahx::WaveTables>();
-        playback = Playback{player.get(), tables.get(), &output, findSongResource, trackResourceIds};
+        playback =
+            Playback{player.get(), &test_support::sharedBank(), &output, findSongResource, trackResourceIds};
         currentTrack = 0;
         quitRequested = false;
         titleZoom = 5.0f;
@@ -111,7 +112,6 @@ protected:
     HGLRC context = nullptr;
     std::unique_ptr<SkinWindow> skin;
     std::unique_ptr<ahx::Player> player;
-    std::unique_ptr<ahx::WaveTables> tables;
     RecordingOutput output;
 };
 

@@ -12,6 +12,7 @@
 #include "audio/memory_output.h"
 #include "audio/mixer.h"
 #include "support/synthetic_songs.h"
+#include "support/wave_bank.h"
 
 namespace {
 
@@ -19,14 +20,9 @@ using audio::ChannelMix;
 using audio::kVoices;
 using audio::VoiceRenderer;
 
-const ahx::WaveTables& sharedBank() {
-    static const auto* bank = new ahx::WaveTables;
-    return *bank;
-}
-
 std::unique_ptr<ahx::Player> startedPlayer(const ahx::Song& song) {
     auto player = std::make_unique<ahx::Player>();
-    player->bindWaveTables(&sharedBank());
+    player->bindWaveTables(&test_support::sharedBank());
     player->song = song;
     player->startSubsong(0);
     return player;

@@ -20,6 +20,7 @@
 #include "audio/sample_conversion.h"
 #include "audio/wave_out_device.h"
 #include "support/synthetic_songs.h"
+#include "support/wave_bank.h"
 
 namespace audio::test {
 
@@ -28,14 +29,9 @@ inline constexpr int32_t kFrames = 2;
 inline constexpr int32_t kBlocks = 16;
 inline constexpr size_t kBlockBytes = 3528;
 
-inline const ahx::WaveTables& sharedTables() {
-    static const ahx::WaveTables* tables = new ahx::WaveTables;
-    return *tables;
-}
-
 inline std::unique_ptr<ahx::Player> makePlayer(uint32_t seed) {
     auto player = std::make_unique<ahx::Player>();
-    player->bindWaveTables(&sharedTables());
+    player->bindWaveTables(&test_support::sharedBank());
     player->song = synthetic::busySong(seed);
     player->startSubsong(0);
     return player;

@@ -20,11 +20,16 @@
 #include "audio/stream_format.h"
 #include "resources/program_resources.h"
 #include "support/synthetic_songs.h"
+#include "support/wave_bank.h"
 
 namespace {
 
+using synthetic::addInstrument;
+using synthetic::emptySong;
 using synthetic::instrument;
 using synthetic::row;
+using synthetic::setStep;
+using synthetic::usePosition;
 
 constexpr int32_t kSeconds = 30;
 constexpr int32_t kTicksPerSecond = 50;
@@ -76,15 +81,10 @@ struct Fnv {
     }
 };
 
-const ahx::WaveTables& sharedBank() {
-    static const auto* bank = new ahx::WaveTables;
-    return *bank;
-}
-
 // A fresh player each time: the noise seed runs on across songs.
 std::unique_ptr<ahx::Player> startedPlayer(const ahx::Song& song, int32_t subsong) {
     auto player = std::make_unique<ahx::Player>();
-    player->bindWaveTables(&sharedBank());
+    player->bindWaveTables(&test_support::sharedBank());
     player->song = song;
     EXPECT_EQ(player->startSubsong(subsong), 1);
     return player;
@@ -126,73 +126,53 @@ uint64_t samplesDigest(const ahx::Song& song, int32_t subsong) {
     return all.h;
 }
 
-ahx::Song baseSong(const char* title, int32_t trackLength, int32_t tracks, int32_t positions) {
-    ahx::Song song = synthetic::emptySong(trackLength, positions);
-    song.title = title;
-    song.highestTrack = tracks - 1;
-    song.tracks.assign(size_t(tracks), std::vector<ahx::Step>(size_t(trackLength)));
-    return song;
-}
-
-void addInstruments(ahx::Song& song, std::vector<ahx::Instrument> instruments) {
-    for (ahx::Instrument& in : instruments) song.instruments.push_back(std::move(in));
-    song.instrumentCount = int32_t(song.instruments.size()) - 1;
-}
-
-void play(ahx::Song& song, int32_t position, int32_t channel, int32_t track, int32_t transpose = 0) {
-    song.positions[size_t(position)].track[channel] = track;
-    song.positions[size_t(position)].transpose[channel] = transpose;
-}
-
-void step(ahx::Song& song, int32_t track, int32_t index, int32_t note, int32_t in, int32_t command = 0,
-          int32_t parameter = 0) {
-    song.tracks[size_t(track)][size_t(index)] = ahx::Step{note, in, command, parameter};
-}
-
 // Track commands 1, 2, 3, 5, 9, E1, E2, E4, and 4, 6, 7 and 8, which do nothing.
 ahx::Song pitchCommands() {
-    ahx::Song song = baseSong("pitch", 16, 3, 2);
+    ahx::Song song = emptySong(16, 2, 3);
     ahx::Instrument lead = instrument("lead", 3, {row(1, 1)});
     lead.vibratoDelay = 2;
     lead.vibratoDepth = 4;
     lead.vibratoSpeed = 9;
-    addInstruments(song, {lead, instrument("square", 4, {row(3, 1)})});
+    addInstrument(song, lead);
+    addInstrument(song, instrument("square", 4, {row(3, 1)}));
     const int32_t slides[][3] = {{25, 1, 3},     {0, 0x1, 4},     {0, 0x2, 7},    {30, 0x3, 6},
                                  {0, 0x3, 0},    {18, 0x5, 0x12}, {0, 0x5, 0x30}, {20, 0xE, 0x13},
                                  {0, 0xE, 0x24}, {0, 0xE, 0x4F},  {0, 0xE, 0x40}, {22, 0x4, 0x20},
                                  {0, 0x6, 0x11}, {0, 0x7, 0x22},  {0, 0x8, 0x33}, {24, 0x3, 0x40}};
     for (int32_t i = 0; i < 16; ++i)
-        step(song, 1, i, slides[i][0], i == 0 ? 1 : 0, slides[i][1], slides[i][2]);
-    for (int32_t i = 0; i < 16; i += 4) step(song, 2, i, 13 + i, 2, 0x9, i * 16);
-    play(song, 0, 0, 1);
-    play(song, 0, 1, 2, 5);
-    play(song, 1, 0, 2);
-    play(song, 1, 1, 1, -7);
+        setStep(song, 1, i, slides[i][0], i == 0 ? 1 : 0, slides[i][1], slides[i][2]);
+    for (int32_t i = 0; i < 16; i += 4) setStep(song, 2, i, 13 + i, 2, 0x9, i * 16);
+    usePosition(song, 0, 0, 1);
+    usePosition(song, 0, 1, 2, 5);
+    usePosition(song, 1, 0, 2);
+    usePosition(song, 1, 1, 1, -7);
     return song;
 }
 
 // Track commands A, C in its three ranges, EA, EB, EC, ED, and hard cuts
 // with and without release.
 ahx::Song volumeCommands() {
-    ahx::Song song = baseSong("volume", 16, 3, 2);
+    ahx::Song song = emptySong(16, 2, 3);
     ahx::Instrument cut = instrument("cut", 2, {row(2, 1)});
     cut.hardCutReleaseFrames = 3;
     cut.hardCutRelease = 1;
     ahx::Instrument chop = instrument("chop", 2, {row(1, 1)});
     chop.hardCutReleaseFrames = 2;
-    addInstruments(song, {instrument("pad", 3, {row(1, 1)}), cut, chop});
+    addInstrument(song, instrument("pad", 3, {row(1, 1)}));
+    addInstrument(song, cut);
+    addInstrument(song, chop);
     const int32_t volumes[][4] = {
         {25, 1, 0xA, 0x03}, {0, 0, 0xA, 0x40},  {0, 0, 0xC, 20},    {0, 0, 0xC, 100},
         {27, 1, 0xE, 0xB9}, {0, 0, 0xE, 0xA3},  {0, 0, 0xC, 190},   {0, 0, 0xC, 144},
         {29, 1, 0xE, 0xC3}, {30, 1, 0xE, 0xD2}, {31, 1, 0xE, 0xD0}, {32, 1, 0xE, 0xC0},
         {33, 1, 0xC, 70},   {0, 0, 0xC, 150},   {0, 0, 0xC, 230},   {34, 1, 0xE, 0xDF}};
     for (int32_t i = 0; i < 16; ++i)
-        step(song, 1, i, volumes[i][0], volumes[i][1], volumes[i][2], volumes[i][3]);
-    for (int32_t i = 0; i < 16; i += 2) step(song, 2, i, 20 + i, 2 + (i / 2) % 2);
-    play(song, 0, 0, 1);
-    play(song, 0, 2, 2);
-    play(song, 1, 1, 2, 3);
-    play(song, 1, 3, 1, 12);
+        setStep(song, 1, i, volumes[i][0], volumes[i][1], volumes[i][2], volumes[i][3]);
+    for (int32_t i = 0; i < 16; i += 2) setStep(song, 2, i, 20 + i, 2 + (i / 2) % 2);
+    usePosition(song, 0, 0, 1);
+    usePosition(song, 0, 2, 2);
+    usePosition(song, 1, 1, 2, 3);
+    usePosition(song, 1, 3, 1, 12);
     return song;
 }
 
@@ -200,24 +180,24 @@ ahx::Song volumeCommands() {
 // 0 with B on the same row: a jump past the list, which starts it over. With
 // `stops`, tempo 0 ends the song.
 ahx::Song flowCommands(bool stops) {
-    ahx::Song song = baseSong(stops ? "flow-stop" : "flow", 8, 7, 5);
-    addInstruments(song, {instrument("beep", 2, {row(2, 1)})});
+    ahx::Song song = emptySong(8, 5, 7);
+    addInstrument(song, instrument("beep", 2, {row(2, 1)}));
     for (int32_t t = 1; t < 7; ++t)
-        for (int32_t i = 0; i < 8; i += 2) step(song, t, i, 12 + 4 * t + i, 1);
-    step(song, 1, 3, 0, 0, 0xF, 3);
-    step(song, 1, 6, 0, 0, 0xD, 0x05);
-    step(song, 2, 5, 0, 0, 0xF, 9);
-    step(song, 2, 7, 0, 0, 0xB, 0x03);
-    step(song, 3, 2, 0, 0, 0xD, 0x99);
-    if (stops) step(song, 3, 1, 0, 0, 0xF, 0);
-    step(song, 4, 6, 0, 0, 0x0, 0x01);
-    step(song, 5, 6, 0, 0, 0xB, 0x02);
+        for (int32_t i = 0; i < 8; i += 2) setStep(song, t, i, 12 + 4 * t + i, 1);
+    setStep(song, 1, 3, 0, 0, 0xF, 3);
+    setStep(song, 1, 6, 0, 0, 0xD, 0x05);
+    setStep(song, 2, 5, 0, 0, 0xF, 9);
+    setStep(song, 2, 7, 0, 0, 0xB, 0x03);
+    setStep(song, 3, 2, 0, 0, 0xD, 0x99);
+    if (stops) setStep(song, 3, 1, 0, 0, 0xF, 0);
+    setStep(song, 4, 6, 0, 0, 0x0, 0x01);
+    setStep(song, 5, 6, 0, 0, 0xB, 0x02);
     const int32_t firstChannel[] = {1, 2, 1, 3, 4};
     for (int32_t p = 0; p < 5; ++p) {
-        play(song, p, 0, firstChannel[p]);
-        play(song, p, 2, 6, p - 2);
+        usePosition(song, p, 0, firstChannel[p]);
+        usePosition(song, p, 2, 6, p - 2);
     }
-    play(song, 4, 1, 5);
+    usePosition(song, 4, 1, 5);
     return song;
 }
 
@@ -225,7 +205,7 @@ ahx::Song flowCommands(bool stops) {
 // and filter modulation with both signs, 5 jump, 6 volumes, 7 speed), fixed
 // notes, every waveform and the numbers that name none.
 ahx::Song playlistCommands(int32_t version) {
-    ahx::Song song = baseSong(version == 0 ? "playlist v0" : "playlist", 16, 5, 1);
+    ahx::Song song = emptySong(16, 1, 5);
     song.version = version;
     ahx::Instrument sweep = instrument("sweep", 5, {row(3, 1, 4, 0x11), row(0, 0, 7, 3), row(0, 0, 4, 0xFF)});
     sweep.squareSpeed = 2;
@@ -237,13 +217,13 @@ ahx::Song playlistCommands(int32_t version) {
     ahx::Instrument looped = instrument(
         "looped", 4, {row(3, 1, 3, 20), row(0, 3, 4, 0), row(0, 6, 4, 0x0F), row(7, 1, 4, 0xF0, 5, 1)});
     ahx::Instrument noise = instrument("noise", 1, {row(4, 1, 0, 63), row(0, 0, 4, 0x10), row(0, 0, 0, 200)});
-    addInstruments(song, {sweep, slide, looped, noise});
-    for (int32_t t = 1; t < 5; ++t) step(song, t, 0, 10 + 6 * t, t);
-    step(song, 3, 8, 0, 0, 0x9, 0x30);
-    step(song, 3, 9, 0, 0, 0x9, 0xF0);
-    step(song, 1, 8, 25, 1);
-    step(song, 2, 10, 30, 2);
-    for (int k = 0; k < ahx::kChannels; ++k) play(song, 0, k, 1 + k, k);
+    for (const ahx::Instrument& in : {sweep, slide, looped, noise}) addInstrument(song, in);
+    for (int32_t t = 1; t < 5; ++t) setStep(song, t, 0, 10 + 6 * t, t);
+    setStep(song, 3, 8, 0, 0, 0x9, 0x30);
+    setStep(song, 3, 9, 0, 0, 0x9, 0xF0);
+    setStep(song, 1, 8, 25, 1);
+    setStep(song, 2, 10, 30, 2);
+    for (int k = 0; k < ahx::kChannels; ++k) usePosition(song, 0, k, 1 + k, k);
     return song;
 }
 

@@ -10,20 +10,16 @@
 #include "audio/mixer.h"
 #include "audio/sample_conversion.h"
 #include "support/synthetic_songs.h"
+#include "support/wave_bank.h"
 
 namespace {
 
 using audio::MemoryOutput;
 
-const ahx::WaveTables& sharedBank() {
-    static const auto* bank = new ahx::WaveTables;
-    return *bank;
-}
-
 // A fresh player and output, as a freshly started program has them.
 struct Stream {
     explicit Stream(const ahx::Song& song) {
-        player->bindWaveTables(&sharedBank());
+        player->bindWaveTables(&test_support::sharedBank());
         player->song = song;
         player->startSubsong(0);
         EXPECT_EQ(out.setup(44100, 16, 2, 1.0f), 1);
@@ -76,7 +72,7 @@ TEST(MemoryOutput, SamplesAreTheConvertedBlocks) {
     std::vector<int16_t> got = stream.render({10 * 1764});
 
     auto player = std::make_unique<ahx::Player>();
-    player->bindWaveTables(&sharedBank());
+    player->bindWaveTables(&test_support::sharedBank());
     player->song = song;
     player->startSubsong(0);
     audio::Mixer mixer;
@@ -100,7 +96,7 @@ TEST(MemoryOutput, RendersOnlyWhilePlaying) {
     EXPECT_EQ(out.play(nullptr), 0);
     EXPECT_EQ(out.renderPcm16(&sample, 1), 0);
 
-    player->bindWaveTables(&sharedBank());
+    player->bindWaveTables(&test_support::sharedBank());
     player->song = synthetic::emptySong(4, 1);
     player->startSubsong(0);
     ASSERT_EQ(out.play(player.get()), 1);

@@ -10,6 +10,7 @@
 #include "audio/memory_output.h"
 #include "support/counting_allocator.h"
 #include "support/synthetic_songs.h"
+#include "support/wave_bank.h"
 
 namespace {
 
@@ -19,10 +20,9 @@ TEST(MixerAllocation, CountingSeesAllocations) {
 }
 
 TEST(MixerAllocation, RenderingAllocatesNothing) {
-    auto bank = std::make_unique<ahx::WaveTables>();
     for (int32_t multiplier = 1; multiplier <= 4; multiplier += 3) {
         auto player = std::make_unique<ahx::Player>();
-        player->bindWaveTables(bank.get());
+        player->bindWaveTables(&test_support::sharedBank());
         player->song = synthetic::busySong(11, multiplier);
         player->startSubsong(0);
         audio::MemoryOutput out;
@@ -50,9 +50,8 @@ TEST(MixerAllocation, RenderingAllocatesNothing) {
 }
 
 TEST(MixerAllocation, TheToolsStereoAndStemMixAllocatesNothing) {
-    auto bank = std::make_unique<ahx::WaveTables>();
     auto player = std::make_unique<ahx::Player>();
-    player->bindWaveTables(bank.get());
+    player->bindWaveTables(&test_support::sharedBank());
     player->song = synthetic::busySong(12, 3);
     player->startSubsong(0);
     auto renderer = std::make_unique<audio::VoiceRenderer>();

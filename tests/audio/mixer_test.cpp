@@ -10,6 +10,7 @@
 
 #include "ahx/player.h"
 #include "support/synthetic_songs.h"
+#include "support/wave_bank.h"
 
 namespace {
 
@@ -45,11 +46,6 @@ protected:
     std::unique_ptr<ahx::Player> player = std::make_unique<ahx::Player>();
     Mixer out;
 };
-
-const ahx::WaveTables& sharedBank() {
-    static const auto* bank = new ahx::WaveTables;
-    return *bank;
-}
 
 int8_t pattern(int i) {
     return int8_t((i * 37 + 11) % 251 - 125);
@@ -270,8 +266,9 @@ TEST(MixerRenderBlock, EveryTickIsFollowedByItsShareOfTheBlock) {
     for (int32_t multiplier = 1; multiplier <= 4; ++multiplier) {
         SCOPED_TRACE(multiplier);
         auto player = std::make_unique<ahx::Player>();
-        player->bindWaveTables(&sharedBank());
-        player->song = synthetic::emptySong(64, 1, multiplier);
+        player->bindWaveTables(&test_support::sharedBank());
+        player->song = synthetic::emptySong(64, 1);
+        player->song.speedMultiplier = multiplier;
         player->startSubsong(0);
         Mixer out;
         ASSERT_EQ(out.setup(44100, 16, 2, 1.0f), 1);

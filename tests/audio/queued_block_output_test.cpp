@@ -13,15 +13,11 @@
 #include "ahx/player.h"
 #include "audio/memory_output.h"
 #include "support/synthetic_songs.h"
+#include "support/wave_bank.h"
 
 namespace {
 
 using audio::QueuedBlockOutput;
-
-const ahx::WaveTables& sharedBank() {
-    static const auto* bank = new ahx::WaveTables;
-    return *bank;
-}
 
 // A sink that plays nothing by itself: the test says when blocks are heard.
 struct FakeSink final : audio::BlockSink {
@@ -62,7 +58,7 @@ struct FakeSink final : audio::BlockSink {
 
 struct Fixture {
     Fixture() {
-        player->bindWaveTables(&sharedBank());
+        player->bindWaveTables(&test_support::sharedBank());
         player->song = synthetic::busySong(3);
         player->startSubsong(0);
     }
@@ -74,7 +70,7 @@ struct Fixture {
 // The same song as the waveOut device would play it, from MemoryOutput.
 std::vector<int16_t> deviceStream(int64_t samples) {
     auto player = std::make_unique<ahx::Player>();
-    player->bindWaveTables(&sharedBank());
+    player->bindWaveTables(&test_support::sharedBank());
     player->song = synthetic::busySong(3);
     player->startSubsong(0);
     audio::MemoryOutput memory;

@@ -12,6 +12,7 @@
 #include "ahx/player.h"
 #include "audio/memory_output.h"
 #include "audio/stream_format.h"
+#include "support/wave_bank.h"
 
 namespace {
 
@@ -26,11 +27,6 @@ std::vector<uint8_t> readSong(int track) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-const ahx::WaveTables& bank() {
-    static const auto tables = std::make_unique<ahx::WaveTables>();
-    return *tables;
-}
-
 class SongContent : public ::testing::TestWithParam<int> {};
 
 TEST_P(SongContent, AMinuteOfMusicOnAllChannelsWithoutClipping) {
@@ -38,7 +34,7 @@ TEST_P(SongContent, AMinuteOfMusicOnAllChannelsWithoutClipping) {
     ASSERT_FALSE(bytes.empty()) << "track " << GetParam() << " is missing";
 
     auto player = std::make_unique<ahx::Player>();
-    player->bindWaveTables(&bank());
+    player->bindWaveTables(&test_support::sharedBank());
     ASSERT_EQ(ahx::loadSong(player->song, bytes.data(), int32_t(bytes.size())), 1);
     ASSERT_EQ(player->startSubsong(0), 1);
     auto output = std::make_unique<audio::MemoryOutput>();

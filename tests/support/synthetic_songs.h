@@ -1,31 +1,44 @@
-// Songs built in code for the mixer tests, the tool tests and the render
-// benchmark: a quiet one whose timing is easy to reason about, and busy ones
-// that keep all four voices sounding with every waveform and modulation.
+// Songs built in code for the replayer, mixer and tool tests and the render
+// benchmark: empty songs that a test fills step by step with the helpers
+// below, and busy ones that keep all four voices sounding with every
+// waveform and modulation.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "ahx/song.h"
 
 namespace synthetic {
 
-// `positionCount` positions of empty tracks of `trackLength` steps: plays
-// silence at tempo 6 and returns to position 0 after the last position.
-inline ahx::Song emptySong(int32_t trackLength, int32_t positionCount, int32_t speedMultiplier = 1) {
+// `positionCount` positions that play track 0 on every channel, and
+// `trackCount` tracks of `trackLength` empty steps: silence at tempo 6 that
+// returns to position 0 after the last position. No instruments yet.
+inline ahx::Song emptySong(int32_t trackLength, int32_t positionCount, int32_t trackCount = 1) {
     ahx::Song song;
     song.title = "empty";
     song.version = 1;
-    song.speedMultiplier = speedMultiplier;
     song.trackLength = trackLength;
-    song.highestTrack = 0;
+    song.highestTrack = trackCount - 1;
     song.positionCount = positionCount;
     song.positions.assign(size_t(positionCount), ahx::Position{});
-    song.tracks.assign(1, std::vector<ahx::Step>(size_t(trackLength)));
+    song.tracks.assign(size_t(trackCount), std::vector<ahx::Step>(size_t(trackLength)));
     song.instruments.assign(1, ahx::Instrument{});
     return song;
+}
+
+inline void setStep(ahx::Song& song, int32_t track, int32_t index, int32_t note, int32_t instrument,
+                    int32_t command = 0, int32_t parameter = 0) {
+    song.tracks[size_t(track)][size_t(index)] = ahx::Step{note, instrument, command, parameter};
+}
+
+inline void usePosition(ahx::Song& song, int32_t position, int32_t channel, int32_t track,
+                        int32_t transpose = 0) {
+    song.positions[size_t(position)].track[channel] = track;
+    song.positions[size_t(position)].transpose[channel] = transpose;
 }
 
 inline ahx::PlaylistEntry row(int32_t waveform, int32_t note, int32_t command0 = 0, int32_t parameter0 = 0,
@@ -40,6 +53,30 @@ inline ahx::PlaylistEntry row(int32_t waveform, int32_t note, int32_t command0 =
     return entry;
 }
 
+// Full volume from the first frame, held for 255 frames, playing a triangle
+// at the track's own note (a relative playlist note of 1): what a replayer
+// test sees is its command's doing, not the instrument's.
+inline ahx::Instrument plainInstrument() {
+    ahx::Instrument in;
+    in.volume = 64;
+    in.waveLength = 3;
+    in.attackFrames = 1;
+    in.attackVolume = 64;
+    in.decayFrames = 1;
+    in.decayVolume = 64;
+    in.sustainFrames = 255;
+    in.releaseFrames = 1;
+    in.releaseVolume = 64;
+    in.filterLowerLimit = 1;
+    in.filterUpperLimit = 63;
+    in.playlistSpeed = 1;
+    in.playlist.push_back(row(1, 1));
+    in.playlistLength = 1;
+    return in;
+}
+
+// An instrument whose envelope rises, decays and releases, with square and
+// filter modulation running, playing `rows`.
 inline ahx::Instrument instrument(const char* name, int32_t waveLength,
                                   std::vector<ahx::PlaylistEntry> rows) {
     ahx::Instrument in;
@@ -63,6 +100,13 @@ inline ahx::Instrument instrument(const char* name, int32_t waveLength,
     in.playlistLength = int32_t(rows.size());
     in.playlist = std::move(rows);
     return in;
+}
+
+// Answers the new instrument's number.
+inline int32_t addInstrument(ahx::Song& song, ahx::Instrument instrument = plainInstrument()) {
+    song.instruments.push_back(std::move(instrument));
+    song.instrumentCount = int32_t(song.instruments.size()) - 1;
+    return song.instrumentCount;
 }
 
 // Four channels playing a note on most steps with instruments that cover

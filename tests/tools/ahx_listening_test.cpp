@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "ahx_tool_fixture.h"
+#include "support/wave_bank.h"
 #include "tools/ahx/heard_sound.h"
 #include "tools/ahx/song_end.h"
 #include "tools/song_text/song_text.h"
@@ -41,13 +42,11 @@ protected:
         // A main song that jumps back to its start (B00 on position 0's last
         // step) and a subsong from position 1 that stops (F00 on position 2's
         // second step).
-        ahx::Song song = synthetic::emptySong(4, 3);
-        song.highestTrack = 2;
-        song.tracks.assign(3, std::vector<ahx::Step>(4));
-        song.tracks[1][1].command = 0xF;
-        song.tracks[2][3].command = 0xB;
-        song.positions[0].track[0] = 2;
-        song.positions[2].track[0] = 1;
+        ahx::Song song = synthetic::emptySong(4, 3, 3);
+        synthetic::setStep(song, 1, 1, 0, 0, 0xF, 0);
+        synthetic::setStep(song, 2, 3, 0, 0, 0xB, 0);
+        synthetic::usePosition(song, 0, 0, 2);
+        synthetic::usePosition(song, 2, 0, 1);
         song.subsongs = {1};
         song.subsongCount = 1;
         writeSong("two_ends.ahx", song);
@@ -577,11 +576,6 @@ protected:
         return readText(path("piece.raw"));
     }
 
-    static const ahx::WaveTables& bank() {
-        static const auto* tables = new ahx::WaveTables;
-        return *tables;
-    }
-
     // The song as the tool has it after reading its file.
     static ahx::Song loaded(const ahx::Song& song) {
         const std::vector<uint8_t> bytes = ahx::writeSongImage(ahx::imageOf(song));
@@ -593,7 +587,7 @@ protected:
     // `frames` mono samples of `song` played from `start`, as PCM bytes.
     static std::string soundFrom(const ahx::Song& song, const tools::StartPoint& start, int64_t frames) {
         auto player = std::make_unique<ahx::Player>();
-        player->bindWaveTables(&bank());
+        player->bindWaveTables(&test_support::sharedBank());
         player->song = song;
         tools::startAt(*player, start);
         audio::MemoryOutput out;
@@ -792,7 +786,7 @@ TEST_F(AhxPlayList, AWatchedTextPlaysOnFromTheSamePlaceWhenSavedAndShowsItsMista
     const std::string third = soundFrom(loaded(shorter), {}, int64_t(played.size() / 2));
     const size_t unbroken = samePrefix(played, soundFrom(first, {}, int64_t(played.size() / 2)));
     EXPECT_GT(unbroken, size_t(44100 * 3)) << "the mistake cut the sound";
-    tools::HeardSound heard(first, bank(), {}, {true, true, true, true});
+    tools::HeardSound heard(first, test_support::sharedBank(), {}, {true, true, true, true});
     std::set<std::tuple<int32_t, int32_t, int32_t>> tried;
     bool found = false;
     for (int64_t frame = int64_t(unbroken / 2) - 22050; frame < int64_t(unbroken / 2) + 22050 && !found;

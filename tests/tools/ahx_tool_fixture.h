@@ -21,6 +21,7 @@
 #include "ahx/song_image.h"
 #include "audio/memory_output.h"
 #include "support/synthetic_songs.h"
+#include "support/wave_bank.h"
 
 namespace ahx_tool_test {
 
@@ -97,9 +98,8 @@ protected:
     // The samples a fresh program plays for the song file `name`.
     static std::vector<int16_t> expectedSamples(const std::string& name, int64_t count) {
         const std::string bytes = readText(path(name));
-        auto bank = std::make_unique<ahx::WaveTables>();
         auto player = std::make_unique<ahx::Player>();
-        player->bindWaveTables(bank.get());
+        player->bindWaveTables(&test_support::sharedBank());
         EXPECT_EQ(ahx::loadSong(player->song, reinterpret_cast<const uint8_t*>(bytes.data()),
                                 int32_t(bytes.size())),
                   1);

@@ -9,20 +9,16 @@
 
 #include "audio/channel_mix.h"
 #include "support/synthetic_songs.h"
+#include "support/wave_bank.h"
 
 namespace {
-
-const ahx::WaveTables& sharedBank() {
-    static const auto* bank = new ahx::WaveTables;
-    return *bank;
-}
 
 constexpr bool kAll[audio::kVoices] = {true, true, true, true};
 
 // Each voice of the song, `total` samples, rendered in one go.
 std::vector<std::vector<int32_t>> voicesOf(const ahx::Song& song, int64_t total) {
     auto player = std::make_unique<ahx::Player>();
-    player->bindWaveTables(&sharedBank());
+    player->bindWaveTables(&test_support::sharedBank());
     player->song = song;
     player->startSubsong(0);
     audio::VoiceRenderer renderer;
@@ -39,7 +35,7 @@ TEST(HeardSound, LevelsAndPositionAreThoseOfTheSampleSoundingNow) {
     const ahx::Song song = synthetic::busySong(13);
     const std::vector<std::vector<int32_t>> voices = voicesOf(song, 6 * 44100);
     const bool heard[audio::kVoices] = {true, true, false, true};
-    tools::HeardSound sound(song, sharedBank(), {}, heard);
+    tools::HeardSound sound(song, test_support::sharedBank(), {}, heard);
     int64_t from = 0;
     // Uneven steps, as a status line refreshed by a busy terminal takes them.
     for (int64_t to : {2205, 2205, 4000, 30000, 30001, 100000, 264600}) {
@@ -55,7 +51,7 @@ TEST(HeardSound, LevelsAndPositionAreThoseOfTheSampleSoundingNow) {
     }
     // At 6 s, 300 ticks of 882 samples have sounded and no more.
     auto reference = std::make_unique<ahx::Player>();
-    reference->bindWaveTables(&sharedBank());
+    reference->bindWaveTables(&test_support::sharedBank());
     reference->song = song;
     reference->startSubsong(0);
     for (int t = 0; t < 300; ++t) reference->tick();
@@ -77,7 +73,7 @@ TEST(HeardSound, ANoteStillQueuedAheadShowsNoLevel) {
     song.highestTrack = int32_t(song.tracks.size()) - 1;
     song.positions[1].track[1] = song.highestTrack;
 
-    tools::HeardSound sound(song, sharedBank(), {}, kAll);
+    tools::HeardSound sound(song, test_support::sharedBank(), {}, kAll);
     // Position 1 begins at 32 steps of 6 ticks: 3.84 s.
     sound.advanceTo(int64_t(3.8 * 44100));
     for (int v = 0; v < audio::kVoices; ++v) EXPECT_EQ(sound.peak(v), 0) << v;
@@ -95,7 +91,7 @@ TEST(HeardSound, MeterCellsAreSixDecibelsEachAndLeftOutChannelsShowOff) {
 
     const ahx::Song song = synthetic::busySong(5);
     const bool heard[audio::kVoices] = {false, true, true, true};
-    tools::HeardSound sound(song, sharedBank(), {}, heard);
+    tools::HeardSound sound(song, test_support::sharedBank(), {}, heard);
     sound.advanceTo(44100);
     const std::string meter = tools::levelMeter(sound);
     EXPECT_EQ(meter.substr(0, 9), " 1[ off ]") << meter;

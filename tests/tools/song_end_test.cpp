@@ -5,67 +5,60 @@
 #include <memory>
 
 #include "support/synthetic_songs.h"
+#include "support/wave_bank.h"
 
 namespace {
 
 using tools::EndReason;
 using tools::measureSong;
 
-const ahx::WaveTables& sharedBank() {
-    static const auto* bank = new ahx::WaveTables;
-    return *bank;
-}
-
 // Three positions of four steps; position 2 plays track 1, whose first step
 // holds `command` with `parameter` on channel 0.
 ahx::Song threePositions(int32_t command, int32_t parameter, int32_t restart = 0) {
-    ahx::Song song = synthetic::emptySong(4, 3);
+    ahx::Song song = synthetic::emptySong(4, 3, 2);
     song.restartPosition = restart;
-    song.highestTrack = 1;
-    song.tracks.push_back(std::vector<ahx::Step>(4));
-    song.tracks[1][0].command = command;
-    song.tracks[1][0].parameter = parameter;
-    song.positions[2].track[0] = 1;
+    synthetic::setStep(song, 1, 0, 0, 0, command, parameter);
+    synthetic::usePosition(song, 2, 0, 1);
     return song;
 }
 
 TEST(SongEnd, EndsWhenTheListComesBackToAPlayedPosition) {
     // 3 positions x 4 steps x tempo 6.
-    tools::SongSpan span = measureSong(threePositions(0, 0), sharedBank(), 0, 1, 100000);
+    tools::SongSpan span = measureSong(threePositions(0, 0), test_support::sharedBank(), 0, 1, 100000);
     EXPECT_EQ(span.ticks, 72);
     EXPECT_EQ(span.reason, EndReason::loopedBack);
     EXPECT_EQ(span.returnPosition, 0);
 
     // Coming back to the restart position; a second pass replays positions 1 and 2.
-    span = measureSong(threePositions(0, 0, 1), sharedBank(), 0, 1, 100000);
+    span = measureSong(threePositions(0, 0, 1), test_support::sharedBank(), 0, 1, 100000);
     EXPECT_EQ(span.ticks, 72);
     EXPECT_EQ(span.returnPosition, 1);
-    span = measureSong(threePositions(0, 0, 1), sharedBank(), 0, 2, 100000);
+    span = measureSong(threePositions(0, 0, 1), test_support::sharedBank(), 0, 2, 100000);
     EXPECT_EQ(span.ticks, 72 + 48);
     EXPECT_EQ(span.returnPosition, 1);
 }
 
 TEST(SongEnd, AJumpBackEndsTheSongAtTheEndOfItsStep) {
     // B00 on the first step of position 2: back to 0 after that step.
-    tools::SongSpan span = measureSong(threePositions(0xB, 0x00), sharedBank(), 0, 1, 100000);
+    tools::SongSpan span = measureSong(threePositions(0xB, 0x00), test_support::sharedBank(), 0, 1, 100000);
     EXPECT_EQ(span.ticks, 48 + 6);
     EXPECT_EQ(span.reason, EndReason::loopedBack);
     EXPECT_EQ(span.returnPosition, 0);
     // A break to the next position is no return: D on position 2 wraps to 0 as usual.
-    span = measureSong(threePositions(0xD, 0x00), sharedBank(), 0, 1, 100000);
+    span = measureSong(threePositions(0xD, 0x00), test_support::sharedBank(), 0, 1, 100000);
     EXPECT_EQ(span.ticks, 48 + 6);
     EXPECT_EQ(span.returnPosition, 0);
 }
 
 TEST(SongEnd, TempoZeroStopsTheSongAtItsStep) {
     // F00 read on tick 49, the first of position 2.
-    tools::SongSpan span = measureSong(threePositions(0xF, 0), sharedBank(), 0, 1, 100000);
+    tools::SongSpan span = measureSong(threePositions(0xF, 0), test_support::sharedBank(), 0, 1, 100000);
     EXPECT_EQ(span.ticks, 49);
     EXPECT_EQ(span.reason, EndReason::stopped);
 }
 
 TEST(SongEnd, GivesUpAtTheLimit) {
-    tools::SongSpan span = measureSong(threePositions(0, 0), sharedBank(), 0, 1, 50);
+    tools::SongSpan span = measureSong(threePositions(0, 0), test_support::sharedBank(), 0, 1, 50);
     EXPECT_EQ(span.ticks, 50);
     EXPECT_EQ(span.reason, EndReason::limit);
 }
@@ -75,7 +68,7 @@ TEST(SongEnd, SubsongsStartAtTheirPosition) {
     song.subsongs = {2};
     song.subsongCount = 1;
     // Position 2, then 0 and 1 are new, then 2 again.
-    tools::SongSpan span = measureSong(song, sharedBank(), 1, 1, 100000);
+    tools::SongSpan span = measureSong(song, test_support::sharedBank(), 1, 1, 100000);
     EXPECT_EQ(span.ticks, 72);
     EXPECT_EQ(span.returnPosition, 2);
 }
@@ -91,18 +84,18 @@ TEST(SongEnd, SamplesFollowTheMixersShareOfEachBlock) {
 }
 
 TEST(SongFate, APlainSongLoopsForeverFromWhereItComesBackAndF00StopsIt) {
-    tools::SongFate fate = tools::decideFate(threePositions(0, 0, 1), sharedBank(), 0, 100000);
+    tools::SongFate fate = tools::decideFate(threePositions(0, 0, 1), test_support::sharedBank(), 0, 100000);
     EXPECT_EQ(fate.fate, tools::Fate::loopsForever);
     EXPECT_EQ(fate.ticks, 72);
     EXPECT_EQ(fate.loopPosition, 1);
     EXPECT_EQ(fate.loopStep, 0);
     EXPECT_EQ(fate.loopTick, 24);
 
-    fate = tools::decideFate(threePositions(0xF, 0), sharedBank(), 0, 100000);
+    fate = tools::decideFate(threePositions(0xF, 0), test_support::sharedBank(), 0, 100000);
     EXPECT_EQ(fate.fate, tools::Fate::stops);
     EXPECT_EQ(fate.ticks, 49);
 
-    fate = tools::decideFate(threePositions(0, 0), sharedBank(), 0, 50);
+    fate = tools::decideFate(threePositions(0, 0), test_support::sharedBank(), 0, 50);
     EXPECT_EQ(fate.fate, tools::Fate::undecided);
 }
 
@@ -110,21 +103,18 @@ TEST(SongFate, ComingBackToAPositionAtAnotherStepIsNoRepeatYet) {
     // Position 0 breaks into step 2 of position 1 (D02), skipping the F00 on
     // its step 0. The list's end then comes back to position 1 (the restart)
     // at step 0, which was never played: there the song stops.
-    ahx::Song song = synthetic::emptySong(4, 3);
+    ahx::Song song = synthetic::emptySong(4, 3, 3);
     song.restartPosition = 1;
-    song.highestTrack = 2;
-    song.tracks.assign(3, std::vector<ahx::Step>(4));
-    song.tracks[1][0].command = 0xD;
-    song.tracks[1][0].parameter = 0x02;
-    song.tracks[2][0].command = 0xF;
-    song.positions[0].track[0] = 1;
-    song.positions[1].track[0] = 2;
+    synthetic::setStep(song, 1, 0, 0, 0, 0xD, 0x02);
+    synthetic::setStep(song, 2, 0, 0, 0, 0xF, 0);
+    synthetic::usePosition(song, 0, 0, 1);
+    synthetic::usePosition(song, 1, 0, 2);
 
-    const tools::SongSpan span = measureSong(song, sharedBank(), 0, 1, 100000);
+    const tools::SongSpan span = measureSong(song, test_support::sharedBank(), 0, 1, 100000);
     EXPECT_EQ(span.reason, EndReason::loopedBack);
     EXPECT_EQ(span.returnPosition, 1);
     // Steps 0 of 0, 2 and 3 of 1, 0..3 of 2: 7 steps, then F00 on the next tick.
-    const tools::SongFate fate = tools::decideFate(song, sharedBank(), 0, 100000);
+    const tools::SongFate fate = tools::decideFate(song, test_support::sharedBank(), 0, 100000);
     EXPECT_EQ(fate.fate, tools::Fate::stops);
     EXPECT_EQ(fate.ticks, 7 * 6 + 1);
 }

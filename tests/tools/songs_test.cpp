@@ -125,13 +125,14 @@ TEST_P(Tune, KeepsToTheDisksLimits) {
 
 INSTANTIATE_TEST_SUITE_P(Disk, Tune, testing::Range(1, kTunes + 1));
 
-TEST(Disk, TitlesAreShortDistinctAscii) {
+// How wide a title may be is measured by the pack checker, in pixels of the
+// title list's texture; a count of characters would only guess at it.
+TEST(Disk, TitlesAreDistinctAscii) {
     const std::vector<std::string> names = titles();
     ASSERT_EQ(names.size(), size_t(kTunes));
     std::set<std::string> seen;
     for (const std::string& title : names) {
         EXPECT_FALSE(title.empty());
-        EXPECT_LE(title.size(), 24u) << title;
         for (char c : title) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << title;
         EXPECT_TRUE(seen.insert(title).second) << title;
     }

@@ -444,12 +444,15 @@ def cmake_escape(text):
 
 
 def write_if_changed(path, content):
+    """Text or bytes, written only when they changed, so a re-configure rebuilds nothing."""
+    mode = "b" if isinstance(content, bytes) else ""
+    encoding = None if mode else "utf-8"
     previous = None
     if os.path.exists(path):
-        with open(path, encoding="utf-8") as f:
+        with open(path, "r" + mode, encoding=encoding) as f:
             previous = f.read()
     if previous != content:
-        with open(path, "w", encoding="utf-8") as f:
+        with open(path, "w" + mode, encoding=encoding) as f:
             f.write(content)
 
 
@@ -472,10 +475,7 @@ def configure(pack, default, out_dir):
             pack.problem(pack.entries["skin"].where, "%s is not a 32-bit Targa with an alpha channel" % skin)
             return False
         outline = os.path.join(out_dir, "outline.rgn")
-        data = outline_from_alpha(rows[3])
-        if not os.path.exists(outline) or open(outline, "rb").read() != data:
-            with open(outline, "wb") as f:
-                f.write(data)
+        write_if_changed(outline, outline_from_alpha(rows[3]))
     name = pack.entries["name"].value
     copyright_line = pack.entries["copyright"].value if "copyright" in pack.entries else ""
     files = [pack.entries[key].path() for key in ("scroll",) + ART_KEYS if key in pack.entries]

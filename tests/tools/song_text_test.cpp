@@ -8,6 +8,7 @@
 
 #include "ahx/player.h"
 #include "support/random_song_images.h"
+#include "support/wave_bank.h"
 
 namespace {
 
@@ -64,7 +65,6 @@ TEST(SongTextRoundTrip, RandomSongsComeBackByteForByte) {
 }
 
 TEST(SongTextRoundTrip, EveryCompiledSongLoadsAndPlays) {
-    static const ahx::WaveTables* bank = new ahx::WaveTables;
     std::mt19937 rng(99);
     for (int i = 0; i < 60; ++i) {
         SongFile parsed;
@@ -74,7 +74,7 @@ TEST(SongTextRoundTrip, EveryCompiledSongLoadsAndPlays) {
             << error.message;
         const std::vector<uint8_t> bytes = encode(parsed);
         auto player = std::make_unique<ahx::Player>();
-        player->bindWaveTables(bank);
+        player->bindWaveTables(&test_support::sharedBank());
         ASSERT_EQ(player->loadSong(bytes.data(), int32_t(bytes.size())), 1) << "song " << i;
         ASSERT_EQ(player->startSubsong(0), 1);
         for (int tick = 0; tick < 300; ++tick) {

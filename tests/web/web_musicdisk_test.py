@@ -29,7 +29,8 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
 import native_tools  # noqa: E402
 import reference_sound  # noqa: E402
 from disk_under_test import Disk  # noqa: E402
-from web_musicdisk import CHROMIUM, Chromium, PageServer, wait_for  # noqa: E402
+from waiting import wait_for  # noqa: E402
+from web_musicdisk import CHROMIUM, Chromium, PageServer  # noqa: E402
 
 ARGS = None
 # The disk the page plays.

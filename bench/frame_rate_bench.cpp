@@ -8,18 +8,18 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/gl_window.h"
-#include "app/shared_state.h"
-#include "render/frame_renderer.h"
-#include "render/gl_api.h"
+#include "core/shared_state.h"
+#include "render/draws/frame_renderer.h"
+#include "render/draws/gl_api.h"
+#include "shells/windows/gl_window.h"
 
-namespace app {
+namespace core {
 
 void showSetupError(const char* text) {
     std::fprintf(stderr, "frame_rate_bench: %s\n", text);
 }
 
-}  // namespace app
+}  // namespace core
 
 namespace {
 
@@ -27,7 +27,7 @@ using Clock = std::chrono::steady_clock;
 
 // A steady 60 frames per second of animation, whatever the real rate.
 void advanceTimer() {
-    app::beginFrame(app::nowMs + 16);
+    core::beginFrame(core::nowMs + 16);
 }
 
 struct FrameRate {
@@ -77,11 +77,11 @@ void report(const char* what, const FrameRate& rate) {
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
-    app::windowWidth = 256;
-    app::windowHeight = 256;
+    core::windowWidth = 256;
+    core::windowHeight = 256;
     HDC dc = nullptr;
     HGLRC context = nullptr;
-    HWND window = app::createGLWindow(DefWindowProcA, 256, 256, &dc, &context);
+    HWND window = core::createGLWindow(DefWindowProcA, 256, 256, &dc, &context);
     if (window == nullptr) return 1;
     render::initScene();
     std::printf("OpenGL: %s, %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),

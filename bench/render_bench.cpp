@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "ahx/player.h"
-#include "app/track_list.h"
 #include "audio/channel_mix.h"
 #include "audio/memory_output.h"
 #include "audio/stream_format.h"
+#include "core/track_list.h"
 #include "resources/embedded_resources.h"
 #include "support/synthetic_songs.h"
 
@@ -106,7 +106,7 @@ BENCHMARK(BM_Render)
 void BM_RenderTrack(benchmark::State& state) {
     const auto index = size_t(state.range(0));
     size_t size = 0;
-    const uint8_t* bytes = resources::findResource("AHX", app::trackResourceIds[index], &size);
+    const uint8_t* bytes = resources::findResource("AHX", core::trackResourceIds[index], &size);
     auto bank = std::make_unique<ahx::WaveTables>();
     auto player = std::make_unique<ahx::Player>();
     player->bindWaveTables(bank.get());
@@ -116,10 +116,10 @@ void BM_RenderTrack(benchmark::State& state) {
     }
     player->startSubsong(0);
     renderFor(state, *player, 0);
-    state.SetLabel(std::string(app::trackTitles[index]) + (state.range(1) != 0 ? ", stereo" : ", mono"));
+    state.SetLabel(std::string(core::trackTitles[index]) + (state.range(1) != 0 ? ", stereo" : ", mono"));
 }
 BENCHMARK(BM_RenderTrack)
-    ->Apply([](benchmark::internal::Benchmark* b) { monoAndStereo(b, app::trackCount); })
+    ->Apply([](benchmark::internal::Benchmark* b) { monoAndStereo(b, core::trackCount); })
     ->ArgNames({"track", "mode"})
     ->Unit(benchmark::kMillisecond);
 

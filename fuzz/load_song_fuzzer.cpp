@@ -12,7 +12,7 @@
 #include "ahx/song_image.h"
 #include "audio/memory_output.h"
 #include "audio/stream_format.h"
-#include "tools/song_text/song_text.h"
+#include "song_text/song_text.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "ahx/player.h"
 #include "ahx/song_image.h"
-#include "tools/song_text/song_text.h"
+#include "song_text/song_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Texts far beyond any song's are only slower, not new.

@@ -55,7 +55,7 @@ quietly cmake --preset windows -B "$stage/windows" -D VELTRANE_PACK="$stage/pack
   -D VELTRANE_TESTS=OFF -D VELTRANE_BENCHMARKS=OFF
 quietly cmake --build "$stage/windows" --target veltrane-music
 mkdir -p "$out"
-cp "$stage/windows/app/veltrane-music.exe" "$out/$name.exe"
+cp "$stage/windows/veltrane-music.exe" "$out/$name.exe"
 
 step "building $out/web/"
 quietly cmake --preset web -B "$stage/web" -D VELTRANE_PACK="$stage/pack" -D VELTRANE_TESTS=OFF

@@ -41,7 +41,7 @@ else
     cmake --preset windows >/dev/null
     cmake --build --preset windows -j "$(nproc)" --target veltrane-music
   fi
-  exe=build/windows/app/veltrane-music.exe
+  exe=build/windows/veltrane-music.exe
 fi
 if [ -n "$web" ]; then
   exec /usr/bin/python3 scripts/web_musicdisk.py serve --dir "$page" --port "$port"

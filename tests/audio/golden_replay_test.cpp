@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "ahx/player.h"
-#include "app/track_list.h"
 #include "audio/memory_output.h"
 #include "audio/stream_format.h"
+#include "core/track_list.h"
 #include "resources/program_resources.h"
 #include "support/synthetic_songs.h"
 #include "support/wave_bank.h"
@@ -243,8 +243,8 @@ struct Case {
 
 std::vector<Case> allCases() {
     std::vector<Case> cases;
-    for (int32_t i = 0; i < app::trackCount; ++i) {
-        const resources::ResourceData data = resources::findProgramResource("AHX", app::trackResourceIds[i]);
+    for (int32_t i = 0; i < core::trackCount; ++i) {
+        const resources::ResourceData data = resources::findProgramResource("AHX", core::trackResourceIds[i]);
         ahx::Song song;
         EXPECT_EQ(ahx::loadSong(song, data.bytes, int32_t(data.size)), 1) << "track " << i + 1;
         char name[32];

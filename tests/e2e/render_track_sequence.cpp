@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "ahx/player.h"
-#include "app/track_list.h"
 #include "audio/memory_output.h"
 #include "audio/stream_format.h"
+#include "core/track_list.h"
 #include "resources/program_resources.h"
 
 namespace {
@@ -38,12 +38,12 @@ int main(int argc, char** argv) {
     for (int i = 2; i < argc; ++i) {
         int track = 0;
         long blocks = 0;
-        if (std::sscanf(argv[i], "%d:%ld", &track, &blocks) != 2 || track < 1 || track > app::trackCount ||
+        if (std::sscanf(argv[i], "%d:%ld", &track, &blocks) != 2 || track < 1 || track > core::trackCount ||
             blocks < 0 || blocks > 1000000) {
             return usage();
         }
         resources::ResourceData song =
-            resources::findProgramResource("AHX", app::trackResourceIds[track - 1]);
+            resources::findProgramResource("AHX", core::trackResourceIds[track - 1]);
         player->bindWaveTables(tables.get());
         if (player->loadSong(song.bytes, int32_t(song.size)) == 0) {
             std::fprintf(stderr, "render_track_sequence: track %d does not load\n", track);

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/track_list.h"
+#include "core/track_list.h"
 #include "resource_files.h"
 
 namespace {
@@ -28,7 +28,7 @@ TEST(EmbeddedResources, ArtMatchesTheFilesItWasBuiltFrom) {
 
 TEST(EmbeddedResources, EveryTrackHasItsSong) {
     int missing = 0;
-    for (int32_t i = 0; i < app::trackCount; ++i) {
+    for (int32_t i = 0; i < core::trackCount; ++i) {
         char file[32];
         std::snprintf(file, sizeof file, "songs/track%02d.ahx", int(i + 1));
         std::optional<Bytes> song = readSourceFile(file);
@@ -36,7 +36,7 @@ TEST(EmbeddedResources, EveryTrackHasItsSong) {
             ++missing;
             continue;
         }
-        Bytes resource = embedded("AHX", app::trackResourceIds[i]);
+        Bytes resource = embedded("AHX", core::trackResourceIds[i]);
         EXPECT_EQ(resource, *song) << file;
         ASSERT_GE(resource.size(), 3u) << file;
         EXPECT_EQ(std::string(resource.begin(), resource.begin() + 3), "THX") << file;

@@ -1,8 +1,8 @@
 #include "support/recorded_setup_errors.h"
 
-#include "app/gl_window.h"
+#include "shells/windows/gl_window.h"
 
-namespace app {
+namespace core {
 
 namespace test {
 
@@ -17,4 +17,4 @@ void showSetupError(const char* text) {
     test::recordedSetupErrors().emplace_back(text);
 }
 
-}  // namespace app
+}  // namespace core

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace app::test {
+namespace core::test {
 
 // Every text shown so far, oldest first.
 std::vector<std::string>& recordedSetupErrors();
 
-}  // namespace app::test
+}  // namespace core::test

@@ -1,0 +1,9 @@
+#include "shells/windows/gl_window.h"
+
+namespace core {
+
+void showSetupError(const char* text) {
+    MessageBoxA(nullptr, text, "ERROR", MB_ICONEXCLAMATION);
+}
+
+}  // namespace core

@@ -1,7 +1,7 @@
 """Waiting for a condition, the way the tests and scripts here wait for
 something to happen: poll it, with a generous limit, instead of sleeping a
-fixed time. (A fixed time remains only where a test watches that nothing
-happens, such as a pause holding the sound.)"""
+fixed time. Even "nothing happens" is a condition: a value that stays the
+same for a while (`steady`)."""
 
 import time
 
@@ -21,3 +21,16 @@ def wait_for(condition, timeout, what, interval=0.02):
         if time.monotonic() > deadline:
             raise Timeout("waited %.0f s for %s" % (timeout, what))
         time.sleep(interval)
+
+
+def steady(value, seconds):
+    """A condition for wait_for: true once value() has answered the same for
+    `seconds` on end."""
+    seen = {"value": object(), "since": 0.0}
+
+    def still():
+        now, current = time.monotonic(), value()
+        if current != seen["value"]:
+            seen.update(value=current, since=now)
+        return now - seen["since"] >= seconds
+    return still

@@ -6,8 +6,8 @@ Python's own library).
     web_musicdisk.py serve [--dir build/web] [--port 8080]
         serves the page until interrupted, printing the address to open
 
-The browser test (tests/web/web_musicdisk_test.py) and the page's
-benchmark (bench/web_page_in_chromium.py) use the same pieces.
+The end-to-end scenarios' Chromium driver (tests/scenarios/chromium_driver.py)
+and the page's benchmark (bench/web_page_in_chromium.py) use the same pieces.
 """
 
 import argparse
@@ -195,13 +195,17 @@ class Chromium:
                                                "button": "left" if pressed else "none",
                                                "buttons": 1 if pressed else 0})
 
-    def drag(self, x, y, dx, dy, steps=5):
+    def drag(self, x, y, points, steps=5):
+        """Presses the left button at (x, y), moves through each point in
+        turn and lets go at the last."""
         self.move(x, y)
         self.send("Input.dispatchMouseEvent", {"type": "mousePressed", "x": x, "y": y, "button": "left",
                                                "buttons": 1, "clickCount": 1})
-        for i in range(1, steps + 1):
-            self.move(x + dx * i // steps, y + dy * i // steps, pressed=True)
-        self.send("Input.dispatchMouseEvent", {"type": "mouseReleased", "x": x + dx, "y": y + dy,
+        for to_x, to_y in points:
+            for i in range(1, steps + 1):
+                self.move(x + (to_x - x) * i // steps, y + (to_y - y) * i // steps, pressed=True)
+            x, y = to_x, to_y
+        self.send("Input.dispatchMouseEvent", {"type": "mouseReleased", "x": x, "y": y,
                                                "button": "left", "buttons": 0, "clickCount": 1})
 
     def resize(self, width=None, height=None):

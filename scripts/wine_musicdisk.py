@@ -8,8 +8,9 @@ As a command (scripts/run.sh uses it when there is no display):
 starts a virtual display, plays for the given time, then saves a screenshot of
 the window and everything the program played, and quits it with Escape.
 
-As a module, the end-to-end tests drive the program through `VirtualDisplay`
-and `Musicdisk`: start it, find its window, click and press keys with
+As a module, the end-to-end scenarios (tests/scenarios/wine_driver.py) and
+bench/musicdisk_under_wine.py drive the program through `VirtualDisplay` and
+`Musicdisk`: start it, find its window, click and press keys with
 xdotool, take screenshots with ImageMagick, and read its sound, which an ALSA
 file sink captures sample for sample (16-bit mono PCM at 44100 Hz, exactly
 what the program hands to waveOut). Every wait is for a condition, with a
@@ -176,10 +177,6 @@ class Musicdisk:
                 found.append(int(pid))
         return found
 
-    def threads(self):
-        """The program's threads as the system sees them."""
-        return len(os.listdir("/proc/%d/task" % self.process.pid))
-
     def thread_names(self):
         """Name of each of the program's threads, by thread id."""
         names = {}
@@ -239,18 +236,6 @@ class Musicdisk:
     def click(self, x, y):
         self.move_pointer(x, y)
         self._xdotool("click", "1")
-
-    def drag(self, x, y, dx, dy, steps=10):
-        """Presses the left button at client (x, y) and moves it by (dx, dy) before letting go."""
-        self.move_pointer(x, y)
-        wx, wy, _, _ = self.geometry()
-        self._xdotool("mousedown", "1")
-        time.sleep(0.2)
-        for i in range(1, steps + 1):
-            self._xdotool("mousemove", str(wx + x + dx * i // steps), str(wy + y + dy * i // steps))
-            time.sleep(0.03)
-        time.sleep(0.2)
-        self._xdotool("mouseup", "1")
 
     def drag_through(self, x, y, screen_points, steps=10):
         """Presses the left button at client (x, y), moves the pointer through

@@ -5,8 +5,8 @@ through scripts/make_musicdisk.sh.
     pack_disk_test.py --out DIR [--ahx AHX] [unittest options]
 
 BadPackTest needs only the ahx tool; DiskFromAPackTest builds the good pack
-into an .exe and a page and runs the end-to-end suites' first-tune and scene
-tests against them, under Wine and in Chromium, and reads the .exe's
+into an .exe and a page and runs the end-to-end scenarios of the first tune
+and the scene against them, under Wine and in Chromium, and reads the .exe's
 properties back.
 """
 
@@ -81,18 +81,18 @@ class DiskFromAPackTest(unittest.TestCase):
         self.assertTrue(os.path.isfile(exe), os.listdir(self.disk))
         subprocess.run(["/usr/bin/python3", os.path.join(ROOT, "tests", "expect_version_and_manifest.py"), exe,
                         make_test_packs.NAME, ARGS.version, make_test_packs.COPYRIGHT], check=True)
-        run = subprocess.run(["/usr/bin/python3", os.path.join(ROOT, "tests", "e2e", "musicdisk_e2e_test.py"),
-                              "--exe", exe, "--prefix", ARGS.prefix, "--ahx", ARGS.ahx, "--sequence", ARGS.sequence,
-                              "--out", os.path.join(ARGS.out, "wine"), "--pack", self.good,
-                              "-k", "plays_the_first_tune", "-k", "scene_shows"])
-        self.assertEqual(run.returncode, 0)
+        self.assertEqual(self.scenarios("--exe", exe, "--prefix", ARGS.prefix, "--out", os.path.join(ARGS.out, "wine")),
+                         0)
 
     def test_the_page_plays_its_first_song_and_shows_its_skin_and_titles_in_chromium(self):
-        run = subprocess.run(["/usr/bin/python3", os.path.join(ROOT, "tests", "web", "web_musicdisk_test.py"),
-                              "--page", os.path.join(self.disk, "web"), "--ahx", ARGS.ahx,
-                              "--sequence", ARGS.sequence, "--out", os.path.join(ARGS.out, "web"),
-                              "--pack", self.good, "-k", "plays_the_first_tune", "-k", "scene_shows"])
-        self.assertEqual(run.returncode, 0)
+        self.assertEqual(self.scenarios("--page", os.path.join(self.disk, "web"), "--out", os.path.join(ARGS.out, "web")),
+                         0)
+
+    def scenarios(self, *shell):
+        """The end-to-end scenarios of the first tune and the scene, against this disk."""
+        return subprocess.run(["/usr/bin/python3", os.path.join(ROOT, "tests", "scenarios", "musicdisk_scenarios.py")]
+                              + list(shell) + ["--ahx", ARGS.ahx, "--sequence", ARGS.sequence, "--pack", self.good,
+                                               "-k", "plays_the_first_tune", "-k", "scene_shows"]).returncode
 
 
 def main():

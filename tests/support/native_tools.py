@@ -20,3 +20,7 @@ def ensure(*tools):
     subprocess.run(["cmake", "--preset", "native-release"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
     subprocess.run(["cmake", "--build", "--preset", "native-release", "--target", "ahx", "render_track_sequence"],
                    cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+    # A build that puts a tool elsewhere must not look like one that made it.
+    still = [tool for tool in missing if not os.access(tool, os.X_OK)]
+    if still:
+        raise RuntimeError("the native-release build made no %s" % ", ".join(still))

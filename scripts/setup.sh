@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   clang libclang-rt-14-dev clang-format
   libgtest-dev googletest libbenchmark-dev
-  zlib1g-dev libsndfile1-dev libasound2-dev libebur128-dev
+  zlib1g-dev libsndfile1-dev libasound2-dev libebur128-dev libcli11-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth
   xdotool imagemagick x11-utils x11-xserver-utils fonts-liberation icoutils

@@ -7,16 +7,9 @@
 #include <exception>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace tools {
-
-bool isHelp(std::string_view arg) {
-    return arg == "--help" || arg == "-h";
-}
-
-bool isOption(std::string_view arg) {
-    return arg.size() > 1 && arg[0] == '-';
-}
 
 bool endsWithNoCase(std::string_view text, std::string_view suffix) {
     if (text.size() < suffix.size()) return false;
@@ -27,49 +20,6 @@ bool endsWithNoCase(std::string_view text, std::string_view suffix) {
         if (c != suffix[i]) return false;
     }
     return true;
-}
-
-bool matchOption(Args args, size_t& i, std::string_view name, std::string_view& value, bool& missing) {
-    std::string_view arg = args[i];
-    missing = false;
-    value = {};
-    if (arg == name) {
-        if (i + 1 >= args.size()) {
-            missing = true;
-            return true;
-        }
-        value = args[++i];
-        return true;
-    }
-    if (name.starts_with("--") && arg.size() > name.size() && arg.starts_with(name) &&
-        arg[name.size()] == '=') {
-        value = arg.substr(name.size() + 1);
-        missing = value.empty();
-        return true;
-    }
-    return false;
-}
-
-std::optional<int> parseInputAndOutput(std::string_view command, std::string_view help, Args args,
-                                       std::string_view inputName, std::string& input, std::string& output) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string_view value;
-        bool missing = false;
-        if (isHelp(args[i])) {
-            std::fwrite(help.data(), 1, help.size(), stdout);
-            return kExitOk;
-        }
-        if (matchOption(args, i, "-o", value, missing)) {
-            if (missing) return usageError(command, help, "-o needs a file name");
-            output = value;
-        } else if (isOption(args[i]) || !input.empty()) {
-            return usageError(command, help, "unexpected argument '" + std::string(args[i]) + "'");
-        } else {
-            input = args[i];
-        }
-    }
-    if (input.empty()) return usageError(command, help, "no " + std::string(inputName) + " given");
-    return std::nullopt;
 }
 
 std::optional<int64_t> parseInteger(std::string_view text, int64_t min, int64_t max) {
@@ -91,6 +41,80 @@ std::optional<double> parseNumber(std::string_view text, double min, double max)
     return v;
 }
 
+CommandLine::CommandLine(std::string_view command, std::string help)
+    : command_(command), help_(std::move(help)), app_("", "ahx " + command_) {
+    // Help is answered where it stands, before anything after it is read:
+    // its own flag, run as it is met, not CLI11's, which waits for the end.
+    app_.set_help_flag();
+    app_.add_flag_callback("-h,--help", [] { throw CLI::CallForHelp(); })->trigger_on_parse();
+}
+
+CLI::Option* CommandLine::value(const std::string& names, std::function<bool(const std::string&)> take,
+                                std::string needs) {
+    // Each value is taken as it is met, so that mistakes are reported in
+    // the order they were made and a repeated option's last value counts.
+    CLI::Option* option = app_.add_option_function<std::string>(
+        names, [take = std::move(take), needs](const std::string& value) {
+            if (!take(value)) throw UsageError(needs);
+        });
+    option->trigger_on_parse();
+    needs_.emplace(option, std::move(needs));
+    return option;
+}
+
+CLI::Option* CommandLine::text(const std::string& names, std::string& target, std::string needs) {
+    return value(
+        names,
+        [&target](const std::string& text) {
+            target = text;
+            return !text.empty();
+        },
+        std::move(needs));
+}
+
+CLI::Option* CommandLine::flag(const std::string& name, bool& target) {
+    // Not CLI11's flag, which takes "--raw=no" for off and reports
+    // "--raw=x" as a failed conversion: a flag is given no value. CLI11
+    // hands an option that takes none "true" when it was given none.
+    CLI::Option* option =
+        app_.add_option_function<std::string>(name, [name, &target](const std::string& value) {
+            if (value != "true") throw UsageError("unexpected argument '" + name + "=" + value + "'");
+            target = true;
+        });
+    return option->expected(0)->trigger_on_parse();
+}
+
+std::optional<int> CommandLine::parse(Args args) {
+    // CLI11 takes the arguments last first.
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    try {
+        app_.parse(reversed);
+        return std::nullopt;
+    } catch (const CLI::CallForHelp&) {
+        std::fwrite(help_.data(), 1, help_.size(), stdout);
+        return kExitOk;
+    } catch (const UsageError& e) {
+        return usageError(e.what());
+    } catch (const CLI::ExtrasError&) {
+        const std::vector<std::string> extras = app_.remaining();
+        return usageError("unexpected argument '" + (extras.empty() ? std::string() : extras.front()) + "'");
+    } catch (const CLI::ArgumentMismatch&) {
+        // An option ran out of arguments, so it is the last one: it was
+        // given no value, which its own message says.
+        const std::string last(args.empty() ? std::string_view() : args.back());
+        const auto needs = needs_.find(app_.get_option_no_throw(last.substr(0, last.find('='))));
+        return usageError(needs != needs_.end() ? needs->second : "unexpected argument '" + last + "'");
+    } catch (const CLI::ParseError& e) {
+        return usageError(e.what());
+    }
+}
+
+int CommandLine::usageError(std::string_view message) const {
+    std::fprintf(stderr, "ahx %s: %.*s\n\n%s", command_.c_str(), int(message.size()), message.data(),
+                 help_.c_str());
+    return kExitUsage;
+}
+
 int runGuarded(std::string_view command, int (*run)(Args), Args args) {
     const int length = int(command.size());
     try {
@@ -103,12 +127,6 @@ int runGuarded(std::string_view command, int (*run)(Args), Args args) {
         std::fprintf(stderr, "ahx %.*s: failed for an unknown reason\n", length, command.data());
     }
     return kExitFailure;
-}
-
-int usageError(std::string_view command, std::string_view help, std::string_view message) {
-    std::fprintf(stderr, "ahx %.*s: %.*s\n\n%.*s", int(command.size()), command.data(), int(message.size()),
-                 message.data(), int(help.size()), help.data());
-    return kExitUsage;
 }
 
 }  // namespace tools

@@ -28,8 +28,12 @@ constexpr std::string_view kHelp =
 
 int runCompile(Args args) {
     std::string source, output;
-    if (auto done = parseInputAndOutput("compile", kHelp, args, "source file", source, output)) return *done;
-    if (output.empty()) return usageError("compile", kHelp, "no output file given (-o SONG.ahx)");
+    CommandLine line("compile", std::string(kHelp));
+    line.app().add_option("SRC", source);
+    line.text("-o", output, "-o needs a file name");
+    if (auto done = line.parse(args)) return *done;
+    if (source.empty()) return line.usageError("no source file given");
+    if (output.empty()) return line.usageError("no output file given (-o SONG.ahx)");
     if (const std::string input = inputReplacedBy(output, {source}); !input.empty())
         return refuseToReplaceInput("compile", output, input);
 

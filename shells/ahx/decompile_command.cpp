@@ -30,7 +30,11 @@ bool fail(const std::string& song, const std::string& why) {
 
 int runDecompile(Args args) {
     std::string song, output;
-    if (auto done = parseInputAndOutput("decompile", kHelp, args, "song file", song, output)) return *done;
+    CommandLine line("decompile", std::string(kHelp));
+    line.app().add_option("SONG", song);
+    line.text("-o", output, "-o needs a file name");
+    if (auto done = line.parse(args)) return *done;
+    if (song.empty()) return line.usageError("no song file given");
     const std::string input =
         output.empty() ? inputReplacedByStandardOutput({song}) : inputReplacedBy(output, {song});
     if (!input.empty())

@@ -151,18 +151,14 @@ void printLoudness(const ahx::Song& song, const ahx::WaveTables& tables) {
 }  // namespace
 
 int runInfo(Args args) {
-    // --loudness is the one option besides the song, which is read as every command reads it.
     bool loudness = false;
-    std::vector<std::string_view> rest;
-    for (std::string_view arg : args) {
-        if (arg == "--loudness") {
-            loudness = true;
-        } else {
-            rest.push_back(arg);
-        }
-    }
-    SongArgument songArgument;
-    if (auto done = parseSongOnly("info", kHelp, rest, songArgument)) return *done;
+    std::vector<SongArgument> songs;
+    CommandLine line("info", std::string(kHelp));
+    addSongArguments(line, songs, false);
+    line.flag("--loudness", loudness);
+    if (auto done = line.parse(args)) return *done;
+    if (songs.empty()) return line.usageError("no SONG given");
+    SongArgument& songArgument = songs.front();
 
     auto song = std::make_unique<ahx::Song>();
     if (!songArgument.load("info", *song)) return kExitBadInput;

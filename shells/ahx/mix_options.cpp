@@ -8,7 +8,8 @@ namespace tools {
 
 namespace {
 
-// "2,4" into `channels`; false for anything but channels 1..4 between commas.
+// "2,4" into `channels`; false for anything but channels 1..4 between
+// commas. Ours, as CLI11's lists pass over an empty item ("2,,3").
 bool parseChannelList(std::string_view text, bool (&channels)[4]) {
     if (text.empty()) return false;
     for (;;) {
@@ -36,35 +37,26 @@ bool MixOptions::anyHeard() const {
     return heard(0) || heard(1) || heard(2) || heard(3);
 }
 
-OptionMatch matchMixOption(Args args, size_t& i, bool stereoOptions, MixOptions& options,
-                           std::string& error) {
-    std::string_view value;
-    bool missing = false;
+void addMixOptions(CommandLine& line, MixOptions& options, bool stereoOptions) {
     for (const bool mute : {true, false}) {
-        const char* name = mute ? "--mute" : "--solo";
-        if (!matchOption(args, i, name, value, missing)) continue;
-        if (missing || !parseChannelList(value, mute ? options.muted : options.soloed)) {
-            error = std::string(name) + " needs channels from 1 to 4, such as 2,4";
-            return OptionMatch::bad;
-        }
-        return OptionMatch::taken;
+        const std::string name = mute ? "--mute" : "--solo";
+        bool(&channels)[4] = mute ? options.muted : options.soloed;
+        line.value(
+            name, [&channels](const std::string& text) { return parseChannelList(text, channels); },
+            name + " needs channels from 1 to 4, such as 2,4");
     }
-    if (!stereoOptions) return OptionMatch::none;
-    if (args[i] == "--stereo") {
-        options.stereo = true;
-        return OptionMatch::taken;
-    }
-    if (matchOption(args, i, "--separation", value, missing)) {
-        const std::optional<int64_t> p = parseInteger(value, 0, 100);
-        if (missing || !p) {
-            error = "--separation needs a number from 0 (mono) to 100 (hard left and right)";
-            return OptionMatch::bad;
-        }
-        options.separation = int32_t(*p);
-        options.separationGiven = true;
-        return OptionMatch::taken;
-    }
-    return OptionMatch::none;
+    if (!stereoOptions) return;
+    line.flag("--stereo", options.stereo);
+    line.value(
+        "--separation",
+        [&options](const std::string& text) {
+            const std::optional<int64_t> p = parseInteger(text, 0, 100);
+            if (!p) return false;
+            options.separation = int32_t(*p);
+            options.separationGiven = true;
+            return true;
+        },
+        "--separation needs a number from 0 (mono) to 100 (hard left and right)");
 }
 
 std::string checkMixOptions(const MixOptions& options) {

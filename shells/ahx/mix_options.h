@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shells/ahx/commands.h"
+#include "shells/ahx/command_line.h"
 
 namespace tools {
 
@@ -29,12 +29,9 @@ struct MixOptions {
     bool anyHeard() const;
 };
 
-enum class OptionMatch { none, taken, bad };
-
-// Takes args[i] when it is --mute or --solo, and with `stereoOptions` also
-// --stereo or --separation; i moves onto the last argument taken. `bad`
-// comes with the message for the usage error in `error`.
-OptionMatch matchMixOption(Args args, size_t& i, bool stereoOptions, MixOptions& options, std::string& error);
+// Adds --mute and --solo to `line`, and with `stereoOptions` --stereo and
+// --separation, read into `options`.
+void addMixOptions(CommandLine& line, MixOptions& options, bool stereoOptions);
 
 // After all arguments: the usage error of options that do not go together,
 // or an empty string.

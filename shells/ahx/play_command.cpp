@@ -718,45 +718,19 @@ std::vector<Entry> loadSongs(const std::vector<SongArgument>& arguments, const S
 int runPlay(Args args) {
     std::vector<SongArgument> arguments;
     Settings settings;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string_view value;
-        bool missing = false;
-        std::string error;
-        if (isHelp(args[i])) {
-            std::fputs(std::string(kHelp).c_str(), stdout);
-            return kExitOk;
-        }
-        if (matchOption(args, i, "--loops", value, missing)) {
-            auto k = parseInteger(value, 1, 100);
-            if (missing || !k) return usageError("play", kHelp, "--loops needs a number from 1 to 100");
-            settings.loops = *k;
-        } else if (matchOption(args, i, "--fade", value, missing)) {
-            auto s = parseNumber(value, 0, kMaxSeconds);
-            if (missing || !s)
-                return usageError("play", kHelp, "--fade needs a number of seconds from 0 to 10800");
-            settings.fade = *s;
-        } else if (matchOption(args, i, "--subsong", value, missing)) {
-            auto n = parseInteger(value, 0, 255);
-            if (missing || !n) return usageError("play", kHelp, "--subsong needs a number from 0 to 255");
-            settings.subsong = *n;
-        } else if (args[i] == "--loop-list") {
-            settings.loopList = true;
-        } else if (args[i] == "--shuffle") {
-            settings.shuffle = true;
-        } else if (args[i] == "--watch") {
-            settings.watch = true;
-        } else if (matchMixOption(args, i, true, settings.mix, error) != OptionMatch::none) {
-            if (!error.empty()) return usageError("play", kHelp, error);
-        } else {
-            SongArgument song;
-            if (!song.accept(args, i))
-                return usageError("play", kHelp, "unexpected argument '" + std::string(args[i]) + "'");
-            arguments.push_back(std::move(song));
-        }
-    }
-    if (arguments.empty()) return usageError("play", kHelp, "no SONG given");
+    CommandLine line("play", std::string(kHelp));
+    addSongArguments(line, arguments, true);
+    line.number("--loops", settings.loops, 1, 100, "--loops needs a number from 1 to 100");
+    line.number("--fade", settings.fade, 0, kMaxSeconds, "--fade needs a number of seconds from 0 to 10800");
+    line.number("--subsong", settings.subsong, 0, 255, "--subsong needs a number from 0 to 255");
+    line.flag("--loop-list", settings.loopList);
+    line.flag("--shuffle", settings.shuffle);
+    line.flag("--watch", settings.watch);
+    addMixOptions(line, settings.mix, true);
+    if (auto done = line.parse(args)) return *done;
+    if (arguments.empty()) return line.usageError("no SONG given");
     if (const std::string error = checkMixOptions(settings.mix); !error.empty())
-        return usageError("play", kHelp, error);
+        return line.usageError(error);
 
     int worst = kExitOk;
     int failures = 0;

@@ -272,80 +272,48 @@ int runRender(Args args) {
     std::vector<SongArgument> songs;
     std::string outPath;
     Settings settings;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string_view value;
-        bool missing = false;
-        std::string error;
-        if (isHelp(args[i])) {
-            std::fputs(help().c_str(), stdout);
-            return kExitOk;
-        }
-        if (matchOption(args, i, "-o", value, missing) || matchOption(args, i, "--output", value, missing)) {
-            if (missing) return usageError("render", help(), "-o needs a file name");
-            outPath = std::string(value);
-        } else if (matchOption(args, i, "--seconds", value, missing)) {
-            auto s = parseNumber(value, 0, kMaxSeconds);
-            if (missing || !s)
-                return usageError("render", help(), "--seconds needs a number from 0 to 10800");
-            settings.seconds = *s;
-        } else if (matchOption(args, i, "--loops", value, missing)) {
-            auto k = parseInteger(value, 1, 100);
-            if (missing || !k) return usageError("render", help(), "--loops needs a number from 1 to 100");
-            settings.loops = *k;
-        } else if (matchOption(args, i, "--fade", value, missing)) {
-            auto s = parseNumber(value, 0, kMaxSeconds);
-            if (missing || !s)
-                return usageError("render", help(), "--fade needs a number of seconds from 0 to 10800");
-            settings.fade = *s;
-        } else if (matchOption(args, i, "--subsong", value, missing)) {
-            auto n = parseInteger(value, 0, 255);
-            if (missing || !n) return usageError("render", help(), "--subsong needs a number from 0 to 255");
-            settings.subsong = *n;
-        } else if (matchOption(args, i, "--format", value, missing)) {
-            if (missing) return usageError("render", help(), "--format needs an extension, such as flac");
-            settings.format = std::string(value);
-            if (settings.format.starts_with('.')) settings.format.erase(0, 1);
-        } else if (args[i] == "--raw") {
-            settings.raw = true;
-        } else if (args[i] == "--stems") {
-            settings.stems = true;
-        } else if (matchMixOption(args, i, true, settings.mix, error) != OptionMatch::none) {
-            if (!error.empty()) return usageError("render", help(), error);
-        } else {
-            SongArgument song;
-            if (!song.accept(args, i)) {
-                return usageError("render", help(), "unexpected argument '" + std::string(args[i]) + "'");
-            }
-            songs.push_back(std::move(song));
-        }
-    }
-    if (songs.empty()) return usageError("render", help(), "no SONG given");
-    if (outPath.empty()) return usageError("render", help(), "no output file given (-o OUT.wav)");
-    if (settings.seconds >= 0 && settings.loops > 0) {
-        return usageError("render", help(), "--seconds and --loops exclude each other");
-    }
-    if (const std::string error = checkMixOptions(settings.mix); !error.empty()) {
-        return usageError("render", help(), error);
-    }
+    CommandLine line("render", help());
+    addSongArguments(line, songs, true);
+    line.text("-o,--output", outPath, "-o needs a file name");
+    line.number("--seconds", settings.seconds, 0, kMaxSeconds, "--seconds needs a number from 0 to 10800");
+    line.number("--loops", settings.loops, 1, 100, "--loops needs a number from 1 to 100");
+    line.number("--fade", settings.fade, 0, kMaxSeconds, "--fade needs a number of seconds from 0 to 10800");
+    line.number("--subsong", settings.subsong, 0, 255, "--subsong needs a number from 0 to 255");
+    line.value(
+        "--format",
+        [&settings](const std::string& text) {
+            settings.format = text.starts_with('.') ? text.substr(1) : text;
+            return !text.empty();
+        },
+        "--format needs an extension, such as flac");
+    line.flag("--raw", settings.raw);
+    line.flag("--stems", settings.stems);
+    addMixOptions(line, settings.mix, true);
+    if (auto done = line.parse(args)) return *done;
+    if (songs.empty()) return line.usageError("no SONG given");
+    if (outPath.empty()) return line.usageError("no output file given (-o OUT.wav)");
+    if (settings.seconds >= 0 && settings.loops > 0)
+        return line.usageError("--seconds and --loops exclude each other");
+    if (const std::string error = checkMixOptions(settings.mix); !error.empty())
+        return line.usageError(error);
     if (settings.raw && !settings.format.empty())
-        return usageError("render", help(), "--raw and --format exclude each other");
+        return line.usageError("--raw and --format exclude each other");
 
     const bool toStandardOutput = outPath == "-";
     const bool toFolder = !toStandardOutput && isFolder(outPath);
     if (toStandardOutput) {
         if (songs.size() > 1)
-            return usageError("render", help(), "standard output takes one song; give -o DIR/ for several");
-        if (settings.stems) return usageError("render", help(), "--stems writes files: give -o OUT.wav");
+            return line.usageError("standard output takes one song; give -o DIR/ for several");
+        if (settings.stems) return line.usageError("--stems writes files: give -o OUT.wav");
         // Sound is no text: on a terminal it would only scramble the screen.
         if (isatty(STDOUT_FILENO) != 0) {
-            return usageError("render", help(),
-                              "standard output is a terminal; send it into a pipe or a file");
+            return line.usageError("standard output is a terminal; send it into a pipe or a file");
         }
         if (!settings.format.empty() && !endsWithNoCase(settings.format, "wav")) {
-            return usageError("render", help(), "standard output takes WAV, or raw PCM with --raw");
+            return line.usageError("standard output takes WAV, or raw PCM with --raw");
         }
     } else if (!toFolder && songs.size() > 1) {
-        return usageError("render", help(), "several songs need a folder to go into: -o DIR/");
+        return line.usageError("several songs need a folder to go into: -o DIR/");
     }
 
     // The format, from the file name or --format; raw needs none.
@@ -360,8 +328,7 @@ int runRender(Args args) {
             return refuseFormat((toFolder ? "--format " : outPath + ": ") +
                                 ("cannot write ." + extension + " files"));
         if (!toFolder && !settings.format.empty() && findWritableFormat(settings.format) != format) {
-            return usageError("render", help(),
-                              "--format " + settings.format + " disagrees with the name " + outPath);
+            return line.usageError("--format " + settings.format + " disagrees with the name " + outPath);
         }
     }
 
@@ -375,8 +342,7 @@ int runRender(Args args) {
                 (std::filesystem::path(outPath) / (song.outputStem() + "." + extension)).string();
             const std::string name = song.name().empty() ? song.outputStem() : song.name();
             if (auto [at, isNew] = taken.emplace(path, name); !isNew) {
-                return usageError("render", help(),
-                                  at->second + " and " + name + " would both be written to " + path);
+                return line.usageError(at->second + " and " + name + " would both be written to " + path);
             }
             outputs.push_back({path, format});
         }
@@ -386,9 +352,8 @@ int runRender(Args args) {
 
     if (settings.seconds >= 0 && framesIn(settings.seconds) == 0 && format != nullptr &&
         !format->canBeEmpty) {
-        return usageError("render", help(),
-                          "--seconds gives no sound to write, and a ." + std::string(format->extension) +
-                              " file cannot be empty; give more seconds or another format");
+        return line.usageError("--seconds gives no sound to write, and a ." + std::string(format->extension) +
+                               " file cannot be empty; give more seconds or another format");
     }
     // A song overwritten by its own render would be lost, whatever the render gives.
     std::vector<std::string> inputs;

@@ -83,18 +83,10 @@ SongArgument SongArgument::ofFile(std::string path) {
     return song;
 }
 
-bool SongArgument::accept(Args args, size_t& i) {
-    std::string_view arg = args[i];
-    std::string_view track;
-    bool missing = false;
-    if (matchOption(args, i, "--track", track, missing)) {
-        if (given() || missing) return false;
-        track_ = std::string(track);
-        return true;
-    }
-    if (isOption(arg) || given() || arg.empty()) return false;
-    path_ = std::string(arg);
-    return true;
+SongArgument SongArgument::ofTrack(std::string number) {
+    SongArgument song;
+    song.track_ = std::move(number);
+    return song;
 }
 
 bool SongArgument::loadTrack(ahx::Song& song, std::string& message) {
@@ -189,19 +181,30 @@ bool songsInFolder(const std::string& folder, std::vector<SongArgument>& songs, 
     return true;
 }
 
-std::optional<int> parseSongOnly(std::string_view command, std::string_view help, Args args,
-                                 SongArgument& song) {
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (isHelp(args[i])) {
-            std::fwrite(help.data(), 1, help.size(), stdout);
-            return kExitOk;
+void addSongArguments(CommandLine& line, std::vector<SongArgument>& songs, bool several) {
+    CLI::App& app = line.app();
+    CLI::Option* files = app.add_option("SONG")->expected(0, -1)->allow_extra_args();
+    CLI::Option* tracks = app.add_option("--track")->take_all();
+    // A list plays in the order given, files and tracks mixed: CLI11 keeps
+    // each option's values apart, and only its parse order has them together.
+    app.callback([&songs, &app, files, tracks, several] {
+        size_t file = 0;
+        size_t track = 0;
+        for (const CLI::Option* option : app.parse_order()) {
+            std::string given;
+            if (option == files) {
+                given = files->results().at(file++);
+                songs.push_back(SongArgument::ofFile(given));
+            } else if (option == tracks) {
+                given = "--track";
+                songs.push_back(SongArgument::ofTrack(tracks->results().at(track++)));
+            } else {
+                continue;
+            }
+            if (!songs.back().given() || (!several && songs.size() > 1))
+                throw UsageError("unexpected argument '" + given + "'");
         }
-        if (!song.accept(args, i)) {
-            return usageError(command, help, "unexpected argument '" + std::string(args[i]) + "'");
-        }
-    }
-    if (!song.given()) return usageError(command, help, "no SONG given");
-    return std::nullopt;
+    });
 }
 
 }  // namespace tools

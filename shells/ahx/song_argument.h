@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ahx/song.h"
-#include "shells/ahx/commands.h"
+#include "shells/ahx/command_line.h"
 
 namespace tools {
 
@@ -27,12 +27,10 @@ bool compileSongSource(const std::string& path, std::vector<uint8_t>& bytes, std
 
 class SongArgument {
 public:
-    // Takes args[i] when it names the song (a file, a text form, or "--track N"); i moves
-    // onto the last argument taken. Answers false for an argument that is not
-    // the song's (another option, or a second song), which the caller reports.
-    bool accept(Args args, size_t& i);
     // The song in the file `path`.
     static SongArgument ofFile(std::string path);
+    // Tune `number` of the musicdisk, as given to --track.
+    static SongArgument ofTrack(std::string number);
     bool given() const { return !path_.empty() || !track_.empty(); }
     // How messages name the song.
     const std::string& name() const { return path_; }
@@ -62,10 +60,9 @@ private:
 // `message` when it cannot be read or holds no song.
 bool songsInFolder(const std::string& folder, std::vector<SongArgument>& songs, std::string& message);
 
-// The arguments of a command that takes the song and nothing else: answers
-// nullopt when the song was given, else the exit code to leave with (help
-// printed, or a usage error reported).
-std::optional<int> parseSongOnly(std::string_view command, std::string_view help, Args args,
-                                 SongArgument& song);
+// Adds the SONG arguments to `line`: files, text forms (and folders, which
+// play takes) and --track N, gathered into `songs` in the order given.
+// Without `several`, a second song is a usage error.
+void addSongArguments(CommandLine& line, std::vector<SongArgument>& songs, bool several);
 
 }  // namespace tools

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ahx/player.h"
 #include "ahx/wave_tables.h"
@@ -39,35 +40,20 @@ constexpr int64_t kMaxTicks = int64_t(1) << 40;
 }  // namespace
 
 int runTrace(Args args) {
-    SongArgument songArgument;
+    std::vector<SongArgument> songs;
     int64_t ticks = -1;
     int64_t subsong = 0;
     MixOptions mix;
-    for (size_t i = 0; i < args.size(); ++i) {
-        std::string_view value;
-        bool missing = false;
-        if (isHelp(args[i])) {
-            std::fputs(std::string(kHelp).c_str(), stdout);
-            return kExitOk;
-        }
-        if (matchOption(args, i, "--ticks", value, missing)) {
-            auto n = parseInteger(value, 0, kMaxTicks);
-            if (missing || !n) return usageError("trace", kHelp, "--ticks needs a whole number of 0 or more");
-            ticks = *n;
-        } else if (matchOption(args, i, "--subsong", value, missing)) {
-            auto n = parseInteger(value, 0, 255);
-            if (missing || !n) return usageError("trace", kHelp, "--subsong needs a number from 0 to 255");
-            subsong = *n;
-        } else if (std::string error; matchMixOption(args, i, false, mix, error) != OptionMatch::none) {
-            if (!error.empty()) return usageError("trace", kHelp, error);
-        } else if (!songArgument.accept(args, i)) {
-            return usageError("trace", kHelp, "unexpected argument '" + std::string(args[i]) + "'");
-        }
-    }
-    if (const std::string error = checkMixOptions(mix); !error.empty())
-        return usageError("trace", kHelp, error);
-    if (!songArgument.given()) return usageError("trace", kHelp, "no SONG given");
-    if (ticks < 0) return usageError("trace", kHelp, "--ticks N is required");
+    CommandLine line("trace", std::string(kHelp));
+    addSongArguments(line, songs, false);
+    line.number("--ticks", ticks, 0, kMaxTicks, "--ticks needs a whole number of 0 or more");
+    line.number("--subsong", subsong, 0, 255, "--subsong needs a number from 0 to 255");
+    addMixOptions(line, mix, false);
+    if (auto done = line.parse(args)) return *done;
+    if (const std::string error = checkMixOptions(mix); !error.empty()) return line.usageError(error);
+    if (songs.empty()) return line.usageError("no SONG given");
+    if (ticks < 0) return line.usageError("--ticks N is required");
+    SongArgument& songArgument = songs.front();
 
     auto player = std::make_unique<ahx::Player>();
     if (!songArgument.load("trace", player->song)) return kExitBadInput;

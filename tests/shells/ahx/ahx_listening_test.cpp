@@ -808,12 +808,17 @@ TEST_F(AhxPlayList, AWatchedTextPlaysOnFromTheSamePlaceWhenSavedAndShowsItsMista
 }
 
 TEST_F(AhxListening, OnATerminalABatchShowsOneProgressLinePerFileAndNoSoundIsPrinted) {
-    Result r = runOnTerminal(
-        {"render", path("busy.ahx"), path("empty.ahx"), "--seconds", "1", "-o", path("shown/")}, "", {});
+    // Songs go in the order given, tunes of the musicdisk among them.
+    Result r = runOnTerminal({"render", path("busy.ahx"), "--track", "2", path("empty.ahx"), "--seconds", "1",
+                              "-o", path("shown/")},
+                             "", {});
     EXPECT_EQ(r.code, 0) << r.out;
-    EXPECT_NE(r.out.find("ahx render: [1/2] 1.0 s written to " + path("shown/busy.wav")), std::string::npos)
+    EXPECT_NE(r.out.find("ahx render: [1/3] 1.0 s written to " + path("shown/busy.wav")), std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("ahx render: [2/2] 1.0 s written to " + path("shown/empty.wav")), std::string::npos)
+    EXPECT_NE(r.out.find("ahx render: [2/3] 1.0 s written to " + path("shown/track02.wav")),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("ahx render: [3/3] 1.0 s written to " + path("shown/empty.wav")), std::string::npos)
         << r.out;
     // Sound written onto the terminal itself would only scramble it.
     r = runOnTerminal({"render", path("busy.ahx"), "--seconds", "1", "-o", "-"}, "", {});

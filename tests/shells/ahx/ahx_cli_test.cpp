@@ -283,7 +283,7 @@ TEST_F(AhxTool, PlayEndsWithExit3WhenTheSoundDeviceStops) {
 }
 
 TEST_F(AhxTool, CompilerMessagesArePrefixedAndPositionsOutsideTheListWarn) {
-    const std::string source = std::string(SONGS_DIR) + "/../../tests/tools/data/bad_song.ahxt";
+    const std::string source = std::string(SONGS_DIR) + "/../../tests/shells/ahx/data/bad_song.ahxt";
     Result r = run("compile " + source + " -o " + path("never.ahx"));
     EXPECT_EQ(r.code, 2);
     EXPECT_EQ(r.err.rfind("ahx compile: " + source + ":4: step command must be hex digits", 0), 0u) << r.err;

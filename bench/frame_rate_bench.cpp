@@ -13,13 +13,13 @@
 #include "render/draws/gl_api.h"
 #include "shells/windows/gl_window.h"
 
-namespace core {
+namespace windows {
 
 void showSetupError(const char* text) {
     std::fprintf(stderr, "frame_rate_bench: %s\n", text);
 }
 
-}  // namespace core
+}  // namespace windows
 
 namespace {
 
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     core::windowHeight = 256;
     HDC dc = nullptr;
     HGLRC context = nullptr;
-    HWND window = core::createGLWindow(DefWindowProcA, 256, 256, &dc, &context);
+    HWND window = windows::createGLWindow(DefWindowProcA, 256, 256, &dc, &context);
     if (window == nullptr) return 1;
     render::initScene();
     std::printf("OpenGL: %s, %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),

@@ -12,17 +12,22 @@ bool inside(int32_t v, int32_t lowExclusive, int32_t highExclusive) {
 }
 
 // A track change resets the title's flight after the selection itself; the
-// shell plays the selected track once its message drain is over.
-void changeTrack(void (*step)()) {
-    step();
+// selected track plays once the message drain is over.
+void selectNext(TrackControl& tracks) {
+    tracks.selectNextTrack();
     titleZoom = 0.0f;
 }
 
-void togglePause() {
-    if (playback.output->isPaused()) {
-        playback.output->resume();
+void selectPrevious(TrackControl& tracks) {
+    tracks.selectPreviousTrack();
+    titleZoom = 0.0f;
+}
+
+void togglePause(audio::MixerOutput& output) {
+    if (output.isPaused()) {
+        output.resume();
     } else {
-        playback.output->pause();
+        output.pause();
     }
 }
 
@@ -51,20 +56,20 @@ void mouseMoved(int32_t x, int32_t y) {
     mouseY = y;
 }
 
-bool leftButtonDown(int32_t x, int32_t y) {
+bool leftButtonDown(TrackControl& tracks, int32_t x, int32_t y) {
     mouseMoved(x, y);
     switch (zoneAt(mouseX, mouseY)) {
         case Zone::previous:
-            changeTrack(selectPreviousTrack);
+            selectPrevious(tracks);
             return false;
         case Zone::pause:
-            playback.output->pause();
+            tracks.output().pause();
             return false;
         case Zone::resume:
-            playback.output->resume();
+            tracks.output().resume();
             return false;
         case Zone::next:
-            changeTrack(selectNextTrack);
+            selectNext(tracks);
             return false;
         case Zone::close:
             return requestQuit();
@@ -74,24 +79,24 @@ bool leftButtonDown(int32_t x, int32_t y) {
     return false;
 }
 
-bool keyDown(uint32_t virtualKey, bool repeat) {
+bool keyDown(TrackControl& tracks, uint32_t virtualKey, bool repeat) {
     MediaCommand command;
     if (mediaCommandOfKey(virtualKey, &command)) {
         const bool stepsTracks = command == MediaCommand::next || command == MediaCommand::previous;
-        if (stepsTracks || !repeat) mediaCommand(command);
+        if (stepsTracks || !repeat) mediaCommand(tracks, command);
         return false;
     }
     switch (virtualKey) {
         case kKeyEscape:
             return requestQuit();
         case kKeyUp:
-            changeTrack(selectPreviousTrack);
+            selectPrevious(tracks);
             return false;
         case kKeyDown:
-            changeTrack(selectNextTrack);
+            selectNext(tracks);
             return false;
         case kKeySpace:
-            if (!repeat) togglePause();
+            if (!repeat) togglePause(tracks.output());
             return false;
         default:
             return false;
@@ -117,23 +122,23 @@ bool mediaCommandOfKey(uint32_t virtualKey, MediaCommand* command) {
     }
 }
 
-void mediaCommand(MediaCommand command) {
+void mediaCommand(TrackControl& tracks, MediaCommand command) {
     switch (command) {
         case MediaCommand::next:
-            changeTrack(selectNextTrack);
+            selectNext(tracks);
             return;
         case MediaCommand::previous:
-            changeTrack(selectPreviousTrack);
+            selectPrevious(tracks);
             return;
         case MediaCommand::playPause:
-            togglePause();
+            togglePause(tracks.output());
             return;
         case MediaCommand::play:
-            playback.output->resume();
+            tracks.output().resume();
             return;
         case MediaCommand::pause:
         case MediaCommand::stop:
-            playback.output->pause();
+            tracks.output().pause();
             return;
     }
 }

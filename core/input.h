@@ -10,6 +10,8 @@
 
 namespace core {
 
+class TrackControl;
+
 enum class Zone { none, previous, pause, resume, next, close };
 
 // The zone under a client point (x to the right, y downwards). The bounds
@@ -34,18 +36,19 @@ enum class MediaCommand { next = 0, previous = 1, playPause = 2, play = 3, pause
 // A mouse move to (x, y): the previous position is kept for the renderer.
 void mouseMoved(int32_t x, int32_t y);
 // A left-button press at (x, y): recorded like a move, then the action of
-// the zone under it, if any. The track zones and keys select the track; the
-// shell plays it after its drain (playSelectedTrack).
-bool leftButtonDown(int32_t x, int32_t y);
+// the zone under it, if any. The track zones and keys select the track on
+// `tracks`, which plays it after the drain (playSelectedTrack); pause and
+// resume act on its output.
+bool leftButtonDown(TrackControl& tracks, int32_t x, int32_t y);
 // A key press; `repeat` marks the auto-repeats of a held key. Up, Down and
 // the media track keys change tracks on every press and repeat; Space and
 // the media play/pause key toggle pause on a press only, so a held key does
 // not flutter; the media stop key pauses; Escape quits.
-bool keyDown(uint32_t virtualKey, bool repeat = false);
+bool keyDown(TrackControl& tracks, uint32_t virtualKey, bool repeat = false);
 // Next and previous change tracks like the arrow keys; play/pause pauses
 // when the sound plays and resumes when it is paused; stop pauses, so that
 // play goes on where it stopped. Never asks to quit.
-void mediaCommand(MediaCommand command);
+void mediaCommand(TrackControl& tracks, MediaCommand command);
 // The media command of a media key, or false for any other key.
 bool mediaCommandOfKey(uint32_t virtualKey, MediaCommand* command);
 

@@ -9,64 +9,62 @@ namespace {
 
 constexpr float kGain = 1.0f;
 
-void changeToCurrentTrack() {
-    int32_t resourceId = playback.trackIds[currentTrack];
-    if (resourceId == -1) return;
-    playback.output->stop();
-    playback.output->stopThread();
-    playback.output->release();
-    startTrack(resourceId);
-}
-
-// A step was taken that playSelectedTrack has not played yet.
-bool trackChangePending = false;
-
 }  // namespace
-
-Playback playback;
 
 resources::ResourceData findSongResource(int32_t resourceId) {
     return resources::findProgramResource("AHX", resourceId);
 }
 
-int startTrack(int32_t resourceId) {
-    ahx::Player& player = *playback.player;
-    player.bindWaveTables(playback.waveTables);
-    resources::ResourceData song = playback.findSong(resourceId);
+TrackControl::TrackControl(ahx::Player& player, const ahx::WaveTables& waveTables, audio::MixerOutput& output,
+                           SongLookup findSong, const int32_t* trackIds)
+    : player_(player), waveTables_(waveTables), output_(output), findSong_(findSong), trackIds_(trackIds) {}
+
+int TrackControl::startTrack(int32_t resourceId) {
+    player_.bindWaveTables(&waveTables_);
+    resources::ResourceData song = findSong_(resourceId);
     // The player must not be ticked on a song that failed to load.
-    if (player.loadSong(song.bytes, int32_t(song.size)) == 0) return 0;
-    player.startSubsong(0);
-    playback.output->open(audio::kSampleRate, audio::kBitsPerSample, audio::kFramesPerBlock,
-                          audio::kBlockCount, kGain);
-    playback.output->startThread();
-    playback.output->play(&player);
+    if (player_.loadSong(song.bytes, int32_t(song.size)) == 0) return 0;
+    player_.startSubsong(0);
+    output_.open(audio::kSampleRate, audio::kBitsPerSample, audio::kFramesPerBlock, audio::kBlockCount,
+                 kGain);
+    output_.startThread();
+    output_.play(&player_);
     return 0;
 }
 
-void selectNextTrack() {
-    currentTrack = (currentTrack + 1) % trackCount;
-    trackChangePending = true;
+void TrackControl::changeToCurrentTrack() {
+    int32_t resourceId = trackIds_[currentTrack];
+    if (resourceId == -1) return;
+    output_.stop();
+    output_.stopThread();
+    output_.release();
+    startTrack(resourceId);
 }
 
-void selectPreviousTrack() {
+void TrackControl::selectNextTrack() {
+    currentTrack = (currentTrack + 1) % trackCount;
+    changePending_ = true;
+}
+
+void TrackControl::selectPreviousTrack() {
     currentTrack -= 1;
     if (currentTrack < 0) currentTrack = trackCount - 1;
-    trackChangePending = true;
+    changePending_ = true;
 }
 
-bool playSelectedTrack() {
-    if (!trackChangePending) return false;
-    trackChangePending = false;
+bool TrackControl::playSelectedTrack() {
+    if (!changePending_) return false;
+    changePending_ = false;
     changeToCurrentTrack();
     return true;
 }
 
-void nextTrack() {
+void TrackControl::nextTrack() {
     selectNextTrack();
     playSelectedTrack();
 }
 
-void previousTrack() {
+void TrackControl::previousTrack() {
     selectPreviousTrack();
     playSelectedTrack();
 }

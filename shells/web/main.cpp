@@ -1,6 +1,6 @@
-// veltrane::music in a web page: the Windows program's start-up order and
-// frame loop, with the page as its window, the browser's events as its
-// messages and Web Audio as its sound device.
+// veltrane::music in a web page: the musicdisk's start, frame and quit
+// sequence (core/musicdisk.h) with the page as its window, the browser's
+// events as its messages and Web Audio as its sound device.
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
@@ -12,6 +12,7 @@
 #include "ahx/wave_tables.h"
 #include "audio/queued_block_output.h"
 #include "core/input.h"
+#include "core/musicdisk.h"
 #include "core/shared_state.h"
 #include "core/skin_outline.h"
 #include "core/track_control.h"
@@ -24,14 +25,14 @@
 
 // The page's side of the window (shells/web/shell.js).
 // clang-format off
-EM_JS(void, shapeWindow, (const char* path), { Module.shell.shape(UTF8ToString(path)); });
-EM_JS(void, showWindow, (), { Module.shell.show(); });
+EM_JS(void, shapeCanvas, (const char* path), { Module.shell.shape(UTF8ToString(path)); });
+EM_JS(void, showCanvas, (), { Module.shell.show(); });
 EM_JS(void, noteFirstFrame, (), { Module.shell.firstFrameDrawn = performance.now(); });
 EM_JS(void, useIcon, (const uint8_t* bytes, int size), {
     var icon = new Blob([HEAPU8.slice(bytes, bytes + size)], {type: "image/x-icon"});
     document.getElementById("icon").href = URL.createObjectURL(icon);
 });
-EM_JS(void, showSetupError, (const char* text), { Module.shell.fail(UTF8ToString(text)); });
+EM_JS(void, failOnPage, (const char* text), { Module.shell.fail(UTF8ToString(text)); });
 // Titles are 8-bit text, drawn as Windows' ANSI code page draws them.
 EM_JS(void, showPlayback, (const char* title, int paused), {
     var length = 0;
@@ -42,18 +43,12 @@ EM_JS(void, showPlayback, (const char* title, int paused), {
 
 namespace {
 
-constexpr int32_t kWindowSize = 256;
-
 // Made in this order, as on Windows: the waveform bank, the player, the output.
 ahx::WaveTables sharedWaveTables;
 ahx::Player mainPlayer;
 web::WebSoundSink soundSink;
 audio::QueuedBlockOutput soundOutput{soundSink};
-
-// The timer in milliseconds, wrapping at 2^32 like timeGetTime.
-uint32_t timerMs() {
-    return uint32_t(std::fmod(emscripten_get_now(), 4294967296.0));
-}
+core::TrackControl trackControl{mainPlayer, sharedWaveTables, soundOutput};
 
 // For the page's measurements: frames drawn, and the time spent rendering
 // and queueing sound on the page's thread.
@@ -71,14 +66,6 @@ void pumpSound() {
     soundMs += emscripten_get_now() - begun;
 }
 
-void frame() {
-    core::beginFrame(timerMs());
-    pumpSound();
-    if (contextLost) return;
-    render::renderFrame();
-    if (framesDrawn++ == 0) noteFirstFrame();
-}
-
 EM_BOOL onContextLost(int, const void*, void*) {
     contextLost = true;
     // Only a loss whose default is prevented lets the browser give the
@@ -91,7 +78,7 @@ EM_BOOL onContextLost(int, const void*, void*) {
 EM_BOOL onContextRestored(int, const void*, void*) {
     if (core::quitRequested) return EM_TRUE;
     if (!render::attachGl11()) {
-        showSetupError("Can't Create A GL Rendering Context.");
+        failOnPage("Can't Create A GL Rendering Context.");
         return EM_TRUE;
     }
     render::initScene();
@@ -116,24 +103,64 @@ bool createContext() {
            render::attachGl11();
 }
 
-bool shapeToOutline() {
-    const resources::ResourceData outline =
-        resources::findProgramResource("SKINREGION", resources::kSkinRegionId);
-    std::vector<core::OutlineRect> rects;
-    if (!core::readOutline(outline.bytes, outline.size, rects) || rects.empty()) return false;
-    shapeWindow(core::outlinePath(rects).c_str());
-    return true;
-}
-
 // What the tab's title and the system's media controls show.
 void reportPlayback() {
-    showPlayback(core::trackTitles[core::currentTrack], core::playback.output->isPaused() ? 1 : 0);
+    showPlayback(core::trackTitles[core::currentTrack], soundOutput.isPaused() ? 1 : 0);
 }
+
+class PageShell final : public core::MusicdiskShell {
+public:
+    // Wraps at 2^32 like timeGetTime.
+    uint32_t timerMs() override { return uint32_t(std::fmod(emscripten_get_now(), 4294967296.0)); }
+
+    // The page's input reaches the track control through the exported
+    // functions below, so only the context is made here.
+    bool openWindow() override {
+        if (createContext()) return true;
+        failOnPage("Can't Create A GL Rendering Context.");
+        return false;
+    }
+
+    void initScene() override { render::initScene(); }
+
+    bool shapeWindow() override {
+        const resources::ResourceData outline =
+            resources::findProgramResource("SKINREGION", resources::kSkinRegionId);
+        std::vector<core::OutlineRect> rects;
+        if (!core::readOutline(outline.bytes, outline.size, rects) || rects.empty()) return false;
+        shapeCanvas(core::outlinePath(rects).c_str());
+        return true;
+    }
+
+    // The first tune is queued before the window appears; it is heard as
+    // soon as the browser lets the page make sound.
+    void showWindow() override {
+        pumpSound();
+        reportPlayback();
+        showCanvas();
+    }
+
+    // The sound is queued on every frame, drawn or not.
+    void drawFrame() override {
+        pumpSound();
+        if (contextLost) return;
+        render::renderFrame();
+        if (framesDrawn++ == 0) noteFirstFrame();
+    }
+
+    void showSetupError(const char* text) override { failOnPage(text); }
+
+    // The page takes the window away itself once the quit is over (shell.js).
+    void closeWindow() override {}
+};
+
+PageShell pageShell;
+core::Musicdisk musicdisk{pageShell, trackControl};
 
 // The page hands over one event at a time, so each is its own drain.
 int afterEvent(bool quit) {
     if (quit) return 1;
-    core::playSelectedTrack();
+    musicdisk.afterDrain();
     reportPlayback();
     return 0;
 }
@@ -149,16 +176,16 @@ EMSCRIPTEN_KEEPALIVE void veltrane_mouse_moved(int x, int y) {
 }
 
 EMSCRIPTEN_KEEPALIVE int veltrane_left_button_down(int x, int y) {
-    return afterEvent(core::leftButtonDown(x, y));
+    return afterEvent(core::leftButtonDown(trackControl, x, y));
 }
 
 EMSCRIPTEN_KEEPALIVE int veltrane_key_down(int virtualKey, int repeat) {
-    return afterEvent(core::keyDown(uint32_t(virtualKey), repeat != 0));
+    return afterEvent(core::keyDown(trackControl, uint32_t(virtualKey), repeat != 0));
 }
 
 // An action of the system's media controls (core::MediaCommand's values).
 EMSCRIPTEN_KEEPALIVE void veltrane_media_command(int command) {
-    core::mediaCommand(core::MediaCommand(command));
+    core::mediaCommand(trackControl, core::MediaCommand(command));
     afterEvent(false);
 }
 
@@ -176,12 +203,11 @@ EMSCRIPTEN_KEEPALIVE double veltrane_sound_ms() {
     return soundMs;
 }
 
-// The end of the frame loop and the teardown in order.
+// The end of the frame loop and the teardown in order. The runtime never
+// exits, so the output is released here rather than by its destructor.
 EMSCRIPTEN_KEEPALIVE void veltrane_quit() {
-    core::quitRequested = true;
     emscripten_cancel_main_loop();
-    soundOutput.stop();
-    soundOutput.stopThread();
+    musicdisk.quit();
     soundOutput.release();
 }
 
@@ -190,32 +216,7 @@ EMSCRIPTEN_KEEPALIVE void veltrane_quit() {
 int main() {
     const resources::ResourceData icon = resources::findProgramResource("ICON", resources::kIconId);
     if (icon.bytes != nullptr) useIcon(icon.bytes, int(icon.size));
-    core::playback = core::Playback{&mainPlayer, &sharedWaveTables, &soundOutput, core::findSongResource};
-
-    core::windowWidth = kWindowSize;
-    core::windowHeight = kWindowSize;
-    if (!createContext()) {
-        showSetupError("Can't Create A GL Rendering Context.");
-        return 1;
-    }
-    render::initScene();
-
-    if (!shapeToOutline()) {
-        showSetupError("Unable to retrieve the skin.");
-        return 1;
-    }
-
-    // The tune is queued before the window appears; it is heard as soon as
-    // the browser lets the page make sound.
-    core::currentTrack = 0;
-    core::startTrack(core::trackResourceIds[0]);
-    pumpSound();
-    reportPlayback();
-    showWindow();
-
-    core::quitRequested = false;
-    // The first frame lasts no time at all.
-    core::nowMs = timerMs();
-    emscripten_set_main_loop(frame, 0, 0);
+    if (!musicdisk.start()) return 1;
+    emscripten_set_main_loop([] { musicdisk.frame(); }, 0, 0);
     return 0;
 }

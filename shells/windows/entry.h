@@ -1,14 +1,14 @@
 #pragma once
 
-// The musicdisk from start to end: the window, the scene, the outline, the
-// first track, the frame loop, and the teardown in order.
+// The musicdisk on Windows: its long-lived objects, its window and its frame
+// loop around the start, frame and quit sequence of core/musicdisk.h.
 
 #include "ahx/player.h"
 #include "ahx/wave_tables.h"
 #include "audio/wave_out_device.h"
 #include "shells/windows/gl_window.h"
 
-namespace core {
+namespace windows {
 
 // The three long-lived objects, made before the entry function runs: the
 // waveform bank first, then the player, then the output device. They go in
@@ -26,4 +26,4 @@ extern HGLRC glContext;
 // shown why, and no sound has started).
 int runMusicdisk();
 
-}  // namespace core
+}  // namespace windows

@@ -2,7 +2,7 @@
 
 #include "core/track_list.h"
 
-namespace core {
+namespace windows {
 
 namespace {
 
@@ -41,7 +41,7 @@ HWND createGLWindow(WNDPROC windowProc, int32_t width, int32_t height, HDC* dcOu
 
     int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
     int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-    HWND window = CreateWindowExA(0, kWindowClassName, diskName, WS_POPUP, x, y, width, height, nullptr,
+    HWND window = CreateWindowExA(0, kWindowClassName, core::diskName, WS_POPUP, x, y, width, height, nullptr,
                                   nullptr, instance, nullptr);
     // Everything after this needs the window; without it the frame loop would
     // wait for messages that can never come.
@@ -61,4 +61,4 @@ HWND createGLWindow(WNDPROC windowProc, int32_t width, int32_t height, HDC* dcOu
     return window;
 }
 
-}  // namespace core
+}  // namespace windows

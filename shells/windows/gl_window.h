@@ -9,7 +9,7 @@
 
 #include "resource_ids.h"
 
-namespace core {
+namespace windows {
 
 // The window's class name; its title is the disk's name (the same for the
 // shipped disk).
@@ -27,4 +27,4 @@ HWND createGLWindow(WNDPROC windowProc, int32_t width, int32_t height, HDC* dcOu
 // the warning icon and no owner window. Tests link a recorder instead.
 void showSetupError(const char* text);
 
-}  // namespace core
+}  // namespace windows

@@ -2,7 +2,7 @@
 
 #include "core/input.h"
 
-namespace core {
+namespace windows {
 
 namespace {
 
@@ -19,30 +19,30 @@ bool autoRepeat(LPARAM lParam) {
 
 // The media commands of WM_APPCOMMAND, and the key each has on a keyboard
 // (0 for the system's separate play and pause, which have none).
-bool appCommand(int command, MediaCommand* media, uint32_t* key) {
+bool appCommand(int command, core::MediaCommand* media, uint32_t* key) {
     switch (command) {
         case APPCOMMAND_MEDIA_NEXTTRACK:
-            *media = MediaCommand::next;
-            *key = kKeyMediaNext;
+            *media = core::MediaCommand::next;
+            *key = core::kKeyMediaNext;
             return true;
         case APPCOMMAND_MEDIA_PREVIOUSTRACK:
-            *media = MediaCommand::previous;
-            *key = kKeyMediaPrevious;
+            *media = core::MediaCommand::previous;
+            *key = core::kKeyMediaPrevious;
             return true;
         case APPCOMMAND_MEDIA_STOP:
-            *media = MediaCommand::stop;
-            *key = kKeyMediaStop;
+            *media = core::MediaCommand::stop;
+            *key = core::kKeyMediaStop;
             return true;
         case APPCOMMAND_MEDIA_PLAY_PAUSE:
-            *media = MediaCommand::playPause;
-            *key = kKeyMediaPlayPause;
+            *media = core::MediaCommand::playPause;
+            *key = core::kKeyMediaPlayPause;
             return true;
         case APPCOMMAND_MEDIA_PLAY:
-            *media = MediaCommand::play;
+            *media = core::MediaCommand::play;
             *key = 0;
             return true;
         case APPCOMMAND_MEDIA_PAUSE:
-            *media = MediaCommand::pause;
+            *media = core::MediaCommand::pause;
             *key = 0;
             return true;
         default:
@@ -64,29 +64,40 @@ bool sameKeyPress(LPARAM lParam, uint32_t key) {
            waiting.wParam == key;
 }
 
+core::TrackControl* boundTrackControl(HWND window) {
+    return reinterpret_cast<core::TrackControl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
 }  // namespace
 
+void bindTrackControl(HWND window, core::TrackControl& tracks) {
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&tracks));
+}
+
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    core::TrackControl* tracks = boundTrackControl(window);
     switch (message) {
         case WM_MOUSEMOVE:
-            mouseMoved(clientX(lParam), clientY(lParam));
+            core::mouseMoved(clientX(lParam), clientY(lParam));
             break;
         case WM_LBUTTONDOWN:
-            if (leftButtonDown(clientX(lParam), clientY(lParam))) PostQuitMessage(0);
+            if (tracks == nullptr) break;
+            if (core::leftButtonDown(*tracks, clientX(lParam), clientY(lParam))) PostQuitMessage(0);
             break;
         case WM_KEYDOWN: {
-            if (keyDown(uint32_t(wParam), autoRepeat(lParam))) PostQuitMessage(0);
+            if (tracks == nullptr) break;
+            if (core::keyDown(*tracks, uint32_t(wParam), autoRepeat(lParam))) PostQuitMessage(0);
             // Passed on, a media key would come back as WM_APPCOMMAND.
-            MediaCommand media;
-            if (mediaCommandOfKey(uint32_t(wParam), &media)) return 0;
+            core::MediaCommand media;
+            if (core::mediaCommandOfKey(uint32_t(wParam), &media)) return 0;
             break;
         }
         case WM_APPCOMMAND: {
-            MediaCommand media;
+            core::MediaCommand media;
             uint32_t key = 0;
             // Other commands go on to the system, which may have a use for them.
-            if (!appCommand(GET_APPCOMMAND_LPARAM(lParam), &media, &key)) break;
-            if (!sameKeyPress(lParam, key)) mediaCommand(media);
+            if (tracks == nullptr || !appCommand(GET_APPCOMMAND_LPARAM(lParam), &media, &key)) break;
+            if (!sameKeyPress(lParam, key)) core::mediaCommand(*tracks, media);
             return TRUE;
         }
         case WM_CLOSE:
@@ -100,4 +111,4 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-}  // namespace core
+}  // namespace windows

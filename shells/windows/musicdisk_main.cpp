@@ -2,5 +2,5 @@
 #include "shells/windows/entry.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    return core::runMusicdisk();
+    return windows::runMusicdisk();
 }

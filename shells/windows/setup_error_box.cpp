@@ -1,9 +1,9 @@
 #include "shells/windows/gl_window.h"
 
-namespace core {
+namespace windows {
 
 void showSetupError(const char* text) {
     MessageBoxA(nullptr, text, "ERROR", MB_ICONEXCLAMATION);
 }
 
-}  // namespace core
+}  // namespace windows

@@ -1,6 +1,6 @@
 #include "shells/windows/skin_window.h"
 
-namespace core {
+namespace windows {
 
 int32_t skinMessageCount = 0;
 
@@ -99,4 +99,4 @@ bool SkinWindow::detach() {
     return !attached;
 }
 
-}  // namespace core
+}  // namespace windows

@@ -10,7 +10,7 @@
 #include "resource_ids.h"
 #include "shells/windows/gl_window.h"
 
-namespace core {
+namespace windows {
 
 // Window property under which the record's address is kept.
 inline constexpr char kSkinProperty[] = "skin";
@@ -52,4 +52,4 @@ public:
     bool attached = false;
 };
 
-}  // namespace core
+}  // namespace windows

@@ -41,55 +41,48 @@ TEST(ZoneHitTest, BoundsAreExclusiveAndTheGapsBelongToNoZone) {
 class InputTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        player = std::make_unique<ahx::Player>();
-        playback =
-            Playback{player.get(), &test_support::sharedBank(), &output, findSongResource, trackResourceIds};
         currentTrack = 0;
         titleZoom = 7.0f;
         quitRequested = false;
         mouseX = mouseY = prevMouseX = prevMouseY = 0;
     }
-    void TearDown() override {
-        playSelectedTrack();
-        playback = Playback{};
-    }
-
-    std::unique_ptr<ahx::Player> player;
+    std::unique_ptr<ahx::Player> player = std::make_unique<ahx::Player>();
     RecordingOutput output;
+    TrackControl tracks{*player, test_support::sharedBank(), output};
 };
 
 TEST_F(InputTest, TrackZonesSelectTheTrackAndRestartTheTitleAndTheShellPlaysIt) {
-    EXPECT_FALSE(leftButtonDown(190, 60));
+    EXPECT_FALSE(leftButtonDown(tracks, 190, 60));
     EXPECT_EQ(currentTrack, 1);
     EXPECT_EQ(titleZoom, 0.0f);
     EXPECT_TRUE(output.takeCalls().empty()) << "the change waits for the end of the drain";
-    EXPECT_TRUE(playSelectedTrack());
+    EXPECT_TRUE(tracks.playSelectedTrack());
     EXPECT_EQ(output.takeCalls().front(), "stop");
-    EXPECT_FALSE(playSelectedTrack());
+    EXPECT_FALSE(tracks.playSelectedTrack());
     EXPECT_TRUE(output.takeCalls().empty());
 
     titleZoom = 3.0f;
-    EXPECT_FALSE(leftButtonDown(90, 60));
+    EXPECT_FALSE(leftButtonDown(tracks, 90, 60));
     EXPECT_EQ(currentTrack, 0);
     EXPECT_EQ(titleZoom, 0.0f);
-    EXPECT_TRUE(playSelectedTrack());
+    EXPECT_TRUE(tracks.playSelectedTrack());
     EXPECT_FALSE(output.takeCalls().empty());
 }
 
 TEST_F(InputTest, PauseAndResumeActOnTheOutputOnlyAndRepeat) {
-    EXPECT_FALSE(leftButtonDown(120, 50));
-    EXPECT_FALSE(leftButtonDown(120, 50));
-    EXPECT_FALSE(leftButtonDown(150, 50));
+    EXPECT_FALSE(leftButtonDown(tracks, 120, 50));
+    EXPECT_FALSE(leftButtonDown(tracks, 120, 50));
+    EXPECT_FALSE(leftButtonDown(tracks, 150, 50));
     EXPECT_EQ(output.takeCalls(), (Calls{"pause", "pause", "resume"}));
     EXPECT_EQ(currentTrack, 0);
     EXPECT_EQ(titleZoom, 7.0f);
 }
 
 TEST_F(InputTest, CloseZoneAndEscapeAskToQuitAndChangeNothingElse) {
-    EXPECT_TRUE(leftButtonDown(36, 62));
+    EXPECT_TRUE(leftButtonDown(tracks, 36, 62));
     EXPECT_TRUE(quitRequested);
     quitRequested = false;
-    EXPECT_TRUE(keyDown(kKeyEscape));
+    EXPECT_TRUE(keyDown(tracks, kKeyEscape));
     EXPECT_TRUE(quitRequested);
     EXPECT_TRUE(output.takeCalls().empty());
     EXPECT_EQ(titleZoom, 7.0f);
@@ -98,22 +91,22 @@ TEST_F(InputTest, CloseZoneAndEscapeAskToQuitAndChangeNothingElse) {
 TEST_F(InputTest, ArrowKeysStepTheListEveryRepeatAndOtherKeysDoNothing) {
     for (int i = 0; i < 12; ++i) {
         titleZoom = 4.0f;
-        EXPECT_FALSE(keyDown(kKeyDown));
+        EXPECT_FALSE(keyDown(tracks, kKeyDown));
         EXPECT_EQ(titleZoom, 0.0f);
     }
     EXPECT_EQ(currentTrack, 2);
-    EXPECT_FALSE(keyDown(kKeyUp));
-    EXPECT_FALSE(keyDown(kKeyUp));
-    EXPECT_FALSE(keyDown(kKeyUp));
+    EXPECT_FALSE(keyDown(tracks, kKeyUp));
+    EXPECT_FALSE(keyDown(tracks, kKeyUp));
+    EXPECT_FALSE(keyDown(tracks, kKeyUp));
     EXPECT_EQ(currentTrack, 9);
     // Fifteen presses in one drain restart the output once, on the last.
     EXPECT_TRUE(output.takeCalls().empty());
-    EXPECT_TRUE(playSelectedTrack());
+    EXPECT_TRUE(tracks.playSelectedTrack());
     EXPECT_EQ(output.takeCalls(),
               (Calls{"stop", "stopThread", "release", "open 44100 16 2 16 1.000000", "startThread", "play"}));
     titleZoom = 4.0f;
     // Volume keys, next to the media keys, are the system's.
-    for (uint32_t key : {13u, 37u, 39u, 0x51u, 0xAEu, 0xAFu, 0xB4u}) EXPECT_FALSE(keyDown(key));
+    for (uint32_t key : {13u, 37u, 39u, 0x51u, 0xAEu, 0xAFu, 0xB4u}) EXPECT_FALSE(keyDown(tracks, key));
     EXPECT_TRUE(output.takeCalls().empty());
     EXPECT_EQ(currentTrack, 9);
     EXPECT_EQ(titleZoom, 4.0f);
@@ -127,21 +120,21 @@ TEST_F(InputTest, MediaTrackKeysAndCommandsStepLikeTheArrowKeysRepeatsIncluded) 
         EXPECT_EQ(currentTrack, wanted);
         EXPECT_EQ(titleZoom, 0.0f);
     };
-    step([] { EXPECT_FALSE(keyDown(kKeyMediaNext)); }, 1);
-    step([] { EXPECT_FALSE(keyDown(kKeyMediaNext, true)); }, 2);
-    step([] { EXPECT_FALSE(keyDown(kKeyMediaPrevious, true)); }, 1);
-    step([] { mediaCommand(MediaCommand::previous); }, 0);
-    step([] { mediaCommand(MediaCommand::previous); }, 9);
-    step([] { mediaCommand(MediaCommand::next); }, 0);
+    step([&] { EXPECT_FALSE(keyDown(tracks, kKeyMediaNext)); }, 1);
+    step([&] { EXPECT_FALSE(keyDown(tracks, kKeyMediaNext, true)); }, 2);
+    step([&] { EXPECT_FALSE(keyDown(tracks, kKeyMediaPrevious, true)); }, 1);
+    step([&] { mediaCommand(tracks, MediaCommand::previous); }, 0);
+    step([&] { mediaCommand(tracks, MediaCommand::previous); }, 9);
+    step([&] { mediaCommand(tracks, MediaCommand::next); }, 0);
     EXPECT_TRUE(output.takeCalls().empty()) << "the change waits for the end of the drain";
-    EXPECT_TRUE(playSelectedTrack());
+    EXPECT_TRUE(tracks.playSelectedTrack());
     EXPECT_EQ(output.takeCalls().front(), "stop");
     EXPECT_FALSE(quitRequested);
 }
 
 TEST_F(InputTest, PlayPauseAndSpaceToggleOnPressesOnlyAndStopPausesUntilPlay) {
     const auto pressed = [&](uint32_t key, bool repeat = false) {
-        EXPECT_FALSE(keyDown(key, repeat));
+        EXPECT_FALSE(keyDown(tracks, key, repeat));
         return output.takeCalls();
     };
     EXPECT_EQ(pressed(kKeySpace), Calls{"pause"});
@@ -155,15 +148,15 @@ TEST_F(InputTest, PlayPauseAndSpaceToggleOnPressesOnlyAndStopPausesUntilPlay) {
     EXPECT_EQ(pressed(kKeyMediaPlayPause), Calls{"resume"});
 
     // The system's separate play and pause never toggle.
-    mediaCommand(MediaCommand::play);
-    mediaCommand(MediaCommand::pause);
-    mediaCommand(MediaCommand::pause);
-    mediaCommand(MediaCommand::stop);
-    mediaCommand(MediaCommand::play);
-    mediaCommand(MediaCommand::playPause);
+    mediaCommand(tracks, MediaCommand::play);
+    mediaCommand(tracks, MediaCommand::pause);
+    mediaCommand(tracks, MediaCommand::pause);
+    mediaCommand(tracks, MediaCommand::stop);
+    mediaCommand(tracks, MediaCommand::play);
+    mediaCommand(tracks, MediaCommand::playPause);
     EXPECT_EQ(output.takeCalls(), (Calls{"resume", "pause", "pause", "pause", "resume", "pause"}));
     // The pause zone and the keys share one state.
-    EXPECT_FALSE(leftButtonDown(150, 50));
+    EXPECT_FALSE(leftButtonDown(tracks, 150, 50));
     EXPECT_EQ(pressed(kKeySpace), (Calls{"resume", "pause"}));
     EXPECT_EQ(currentTrack, 0);
     EXPECT_EQ(titleZoom, 7.0f);
@@ -176,7 +169,7 @@ TEST_F(InputTest, MouseKeepsItsPreviousPositionForTheRenderer) {
     EXPECT_EQ(mouseX - prevMouseX, 10);
     EXPECT_EQ(mouseY - prevMouseY, 0);
     // A press records its position like a move, outside every zone too.
-    EXPECT_FALSE(leftButtonDown(110, 130));
+    EXPECT_FALSE(leftButtonDown(tracks, 110, 130));
     EXPECT_EQ(prevMouseY, 100);
     EXPECT_EQ(mouseY, 130);
     EXPECT_TRUE(output.takeCalls().empty());

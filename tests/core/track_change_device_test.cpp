@@ -60,27 +60,26 @@ TEST(TrackChangeOnTheDevice, QuickChangesLeaveOneThreadAndOneOpenDevice) {
     setenv("VELTRANE_WAVEOUT_PACE", "fast", 1);
     auto player = std::make_unique<ahx::Player>();
     auto device = std::make_unique<audio::WaveOutDevice>();
-    playback =
-        Playback{player.get(), &test_support::sharedBank(), device.get(), findSongResource, trackResourceIds};
+    TrackControl tracks{*player, test_support::sharedBank(), *device};
 
     currentTrack = 0;
-    startTrack(trackResourceIds[0]);
+    tracks.startTrack(trackResourceIds[0]);
     // A new opening plays even after a pause; the first play/pause press
     // must then pause it, not resume what is already heard.
-    keyDown(kKeySpace);
+    keyDown(tracks, kKeySpace);
     EXPECT_TRUE(device->isPaused());
-    nextTrack();
+    tracks.nextTrack();
     EXPECT_FALSE(device->isPaused());
-    keyDown(kKeyMediaPlayPause);
+    keyDown(tracks, kKeyMediaPlayPause);
     EXPECT_EQ(device->paused.load(), 1);
-    keyDown(kKeyMediaPlayPause);
+    keyDown(tracks, kKeyMediaPlayPause);
     EXPECT_EQ(device->paused.load(), 0);
 
     for (int i = 0; i < 25; ++i) {
         if (i % 3 == 2) {
-            previousTrack();
+            tracks.previousTrack();
         } else {
-            nextTrack();
+            tracks.nextTrack();
         }
         EXPECT_TRUE(settlesAt(1)) << "after change " << i << ": " << playbackThreads() << " playback threads";
         EXPECT_EQ(platform::openWaveOutCount(), 1) << "after change " << i;
@@ -93,7 +92,6 @@ TEST(TrackChangeOnTheDevice, QuickChangesLeaveOneThreadAndOneOpenDevice) {
     device->release();
     EXPECT_TRUE(settlesAt(0)) << playbackThreads() << " playback threads";
     EXPECT_EQ(platform::openWaveOutCount(), 0);
-    playback = Playback{};
     unsetenv("VELTRANE_WAVEOUT_FILE");
     unsetenv("VELTRANE_WAVEOUT_PACE");
     std::remove(path.c_str());

@@ -34,19 +34,17 @@ class TrackControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
         looked.clear();
-        player = std::make_unique<ahx::Player>();
-        playback = Playback{player.get(), &test_support::sharedBank(), &output, noteLookup, ids};
         currentTrack = 0;
     }
-    void TearDown() override { playback = Playback{}; }
 
-    std::unique_ptr<ahx::Player> player;
+    std::unique_ptr<ahx::Player> player = std::make_unique<ahx::Player>();
     RecordingOutput output;
     int32_t ids[trackCount] = {126, 127, 128, 129, 130, 131, 132, 136, 137, 139};
+    TrackControl tracks{*player, test_support::sharedBank(), output, noteLookup, ids};
 };
 
 TEST_F(TrackControlTest, StartLoadsAndStartsTheSongBeforeTheOutputStreamsIt) {
-    EXPECT_EQ(startTrack(126), 0);
+    EXPECT_EQ(tracks.startTrack(126), 0);
     EXPECT_EQ(output.takeCalls(), kStart);
     EXPECT_EQ(looked, std::vector<int32_t>{126});
     EXPECT_EQ(player->waveTables, &test_support::sharedBank());
@@ -59,19 +57,19 @@ TEST_F(TrackControlTest, StartLoadsAndStartsTheSongBeforeTheOutputStreamsIt) {
 }
 
 TEST_F(TrackControlTest, StepsWrapAroundTheListAndRestartTheOutputEachTime) {
-    startTrack(ids[0]);
+    tracks.startTrack(ids[0]);
     output.takeCalls();
     looked.clear();
 
-    previousTrack();
+    tracks.previousTrack();
     EXPECT_EQ(currentTrack, 9);
     EXPECT_EQ(output.takeCalls(), kChange);
-    nextTrack();
+    tracks.nextTrack();
     EXPECT_EQ(currentTrack, 0);
     EXPECT_EQ(output.takeCalls(), kChange);
-    for (int32_t i = 1; i < trackCount; ++i) nextTrack();
+    for (int32_t i = 1; i < trackCount; ++i) tracks.nextTrack();
     EXPECT_EQ(currentTrack, 9);
-    nextTrack();
+    tracks.nextTrack();
     EXPECT_EQ(currentTrack, 0);
     std::vector<int32_t> expected = {139, 126, 127, 128, 129, 130, 131, 132, 136, 137, 139, 126};
     EXPECT_EQ(looked, expected);
@@ -80,21 +78,21 @@ TEST_F(TrackControlTest, StepsWrapAroundTheListAndRestartTheOutputEachTime) {
 TEST_F(TrackControlTest, AnUnplayableEntryIsSelectedWhileTheSongBeforeItPlaysOn) {
     ids[3] = -1;
     currentTrack = 2;
-    nextTrack();
+    tracks.nextTrack();
     EXPECT_EQ(currentTrack, 3);
     EXPECT_TRUE(output.takeCalls().empty());
     EXPECT_TRUE(looked.empty());
 
-    nextTrack();
+    tracks.nextTrack();
     EXPECT_EQ(currentTrack, 4);
     EXPECT_EQ(output.takeCalls(), kChange);
     EXPECT_EQ(looked, std::vector<int32_t>{130});
 
     // The same from the other side.
-    previousTrack();
+    tracks.previousTrack();
     EXPECT_EQ(currentTrack, 3);
     EXPECT_TRUE(output.takeCalls().empty());
-    previousTrack();
+    tracks.previousTrack();
     EXPECT_EQ(currentTrack, 2);
     EXPECT_EQ(output.takeCalls(), kChange);
 }
@@ -110,8 +108,8 @@ resources::ResourceData noSong(int32_t) {
 
 TEST_F(TrackControlTest, AMissingOrRejectedSongStartsNothingAndTheNextChangeWorks) {
     for (SongLookup lookup : {noSong, damagedSong}) {
-        playback.findSong = lookup;
-        EXPECT_EQ(startTrack(126), 0);
+        TrackControl silent{*player, test_support::sharedBank(), output, lookup, ids};
+        EXPECT_EQ(silent.startTrack(126), 0);
         EXPECT_TRUE(output.takeCalls().empty());
         // The player holds no song to be ticked on.
         EXPECT_EQ(player->song.positionCount, 0);
@@ -121,8 +119,7 @@ TEST_F(TrackControlTest, AMissingOrRejectedSongStartsNothingAndTheNextChangeWork
         }
 
         // A change from a silent track takes the usual road, and plays.
-        playback.findSong = findSongResource;
-        nextTrack();
+        tracks.nextTrack();
         EXPECT_EQ(output.takeCalls(), kChange);
         EXPECT_EQ(output.played, player.get());
         EXPECT_GT(output.playedPositionCount, 0);
@@ -130,10 +127,9 @@ TEST_F(TrackControlTest, AMissingOrRejectedSongStartsNothingAndTheNextChangeWork
 }
 
 TEST_F(TrackControlTest, EveryTrackOfTheDiskLoads) {
-    playback.trackIds = trackResourceIds;
     for (int32_t i = 0; i < trackCount; ++i) {
         output.takeCalls();
-        startTrack(trackResourceIds[i]);
+        tracks.startTrack(trackResourceIds[i]);
         EXPECT_EQ(output.takeCalls(), kStart) << "track " << i + 1;
     }
 }

@@ -2,7 +2,7 @@
 
 #include "shells/windows/gl_window.h"
 
-namespace core {
+namespace windows {
 
 namespace test {
 
@@ -17,4 +17,4 @@ void showSetupError(const char* text) {
     test::recordedSetupErrors().emplace_back(text);
 }
 
-}  // namespace core
+}  // namespace windows

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace core::test {
+namespace windows::test {
 
 // Every text shown so far, oldest first.
 std::vector<std::string>& recordedSetupErrors();
 
-}  // namespace core::test
+}  // namespace windows::test

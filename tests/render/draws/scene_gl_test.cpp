@@ -66,14 +66,14 @@ protected:
         core::windowHeight = kSize;
         HDC dc = nullptr;
         HGLRC context = nullptr;
-        window = core::createGLWindow(DefWindowProcA, kSize, kSize, &dc, &context);
+        window = windows::createGLWindow(DefWindowProcA, kSize, kSize, &dc, &context);
         if (window == nullptr) return;
         render::initScene();
         errorAfterInit = glGetError();
     }
 
     void SetUp() override {
-        const std::vector<std::string>& errors = core::test::recordedSetupErrors();
+        const std::vector<std::string>& errors = windows::test::recordedSetupErrors();
         ASSERT_NE(window, nullptr) << "no OpenGL window ("
                                    << (errors.empty() ? "no error shown" : errors.back())
                                    << "); Wine needs an X display, e.g. from xvfb-run";

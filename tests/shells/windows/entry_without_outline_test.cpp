@@ -6,7 +6,7 @@
 #include "shells/windows/entry.h"
 #include "support/recorded_setup_errors.h"
 
-namespace core::test {
+namespace windows::test {
 namespace {
 
 TEST(EntryWithoutOutline, ShowsWhyAndEndsWithCodeOneBeforeAnySound) {
@@ -20,4 +20,4 @@ TEST(EntryWithoutOutline, ShowsWhyAndEndsWithCodeOneBeforeAnySound) {
 }
 
 }  // namespace
-}  // namespace core::test
+}  // namespace windows::test

@@ -19,10 +19,14 @@
 #include "support/recording_output.h"
 #include "support/wave_bank.h"
 
-namespace core::test {
+namespace windows::test {
 namespace {
 
 using Calls = std::vector<std::string>;
+using core::currentTrack;
+using core::quitRequested;
+using core::titleZoom;
+using core::test::RecordingOutput;
 
 // The messages the window procedure under test saw, and whether a caption
 // press came before each.
@@ -82,9 +86,7 @@ protected:
         seen.clear();
         window = createGLWindow(notingWindowProc, 256, 256, &dc, &context);
         ASSERT_NE(window, nullptr);
-        player = std::make_unique<ahx::Player>();
-        playback =
-            Playback{player.get(), &test_support::sharedBank(), &output, findSongResource, trackResourceIds};
+        bindTrackControl(window, tracks);
         currentTrack = 0;
         quitRequested = false;
         titleZoom = 5.0f;
@@ -95,8 +97,6 @@ protected:
         if (context != nullptr) wglDeleteContext(context);
         if (window != nullptr) DestroyWindow(window);
         UnregisterClassA(kWindowClassName, GetModuleHandleA(nullptr));
-        playSelectedTrack();
-        playback = Playback{};
         quitPosted();
     }
 
@@ -111,8 +111,9 @@ protected:
     HDC dc = nullptr;
     HGLRC context = nullptr;
     std::unique_ptr<SkinWindow> skin;
-    std::unique_ptr<ahx::Player> player;
+    std::unique_ptr<ahx::Player> player = std::make_unique<ahx::Player>();
     RecordingOutput output;
+    core::TrackControl tracks{*player, test_support::sharedBank(), output};
 };
 
 TEST_F(WindowTest, GLWindowIsAHiddenCentredPopupWithItsContextCurrent) {
@@ -247,25 +248,25 @@ TEST_F(WindowTest, MouseMessagesSetTheGlobalsAndPressesActOnTheirZone) {
     attachSkin();
     SendMessageA(window, WM_MOUSEMOVE, 0, at(100, 120));
     SendMessageA(window, WM_MOUSEMOVE, 0, at(110, 120));
-    EXPECT_EQ(mouseX - prevMouseX, 10);
-    EXPECT_EQ(mouseY - prevMouseY, 0);
+    EXPECT_EQ(core::mouseX - core::prevMouseX, 10);
+    EXPECT_EQ(core::mouseY - core::prevMouseY, 0);
 
     SendMessageA(window, WM_LBUTTONDOWN, 0, at(80, 41));
     SendMessageA(window, WM_LBUTTONDOWN, 0, at(81, 40));
     SendMessageA(window, WM_LBUTTONDOWN, 0, at(106, 71));
     EXPECT_TRUE(output.takeCalls().empty());
     EXPECT_EQ(currentTrack, 0);
-    EXPECT_EQ(mouseX, 106);
-    EXPECT_EQ(prevMouseX, 81);
+    EXPECT_EQ(core::mouseX, 106);
+    EXPECT_EQ(core::prevMouseX, 81);
 
     SendMessageA(window, WM_LBUTTONDOWN, 0, at(105, 71));
     EXPECT_EQ(currentTrack, 9);
     EXPECT_EQ(titleZoom, 0.0f);
-    EXPECT_TRUE(playSelectedTrack());
+    EXPECT_TRUE(tracks.playSelectedTrack());
     EXPECT_EQ(output.takeCalls().front(), "stop");
     SendMessageA(window, WM_LBUTTONDOWN, 0, at(173, 41));
     EXPECT_EQ(currentTrack, 0);
-    EXPECT_TRUE(playSelectedTrack());
+    EXPECT_TRUE(tracks.playSelectedTrack());
     output.takeCalls();
 
     titleZoom = 5.0f;
@@ -333,7 +334,7 @@ TEST_F(WindowTest, MediaKeysAndAppCommandsActOncePerPress) {
     EXPECT_EQ(currentTrack, 0);
     SendMessageA(window, WM_KEYDOWN, VK_MEDIA_NEXT_TRACK, 0);
     EXPECT_EQ(currentTrack, 1);
-    EXPECT_TRUE(playSelectedTrack());
+    EXPECT_TRUE(tracks.playSelectedTrack());
     output.takeCalls();
 
     setKey(VK_MEDIA_PLAY_PAUSE, true);
@@ -368,4 +369,4 @@ TEST_F(WindowTest, CloseRequestPostsQuitAndLeavesTheWindowToTheFrameLoop) {
 }
 
 }  // namespace
-}  // namespace core::test
+}  // namespace windows::test

@@ -49,7 +49,7 @@ run_ctest ctest --preset native -j "$JOBS"
 
 step "ThreadSanitizer build of the threaded audio path"
 cmake --preset native-tsan >/dev/null
-cmake --build --preset native-tsan -j "$JOBS" --target audio_device_test platform_winmm_test app_track_change_test
+cmake --build --preset native-tsan -j "$JOBS" --target audio_device_test platform_winmm_test core_track_change_test
 step "ThreadSanitizer tests"
 run_ctest ctest --preset native-tsan -j "$JOBS" --no-tests=ignore
 

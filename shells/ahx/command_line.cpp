@@ -85,6 +85,13 @@ CLI::Option* CommandLine::flag(const std::string& name, bool& target) {
 }
 
 std::optional<int> CommandLine::parse(Args args) {
+    // "-o=FILE" is no form of a short option; taken as it stands, it would
+    // write to a file named "=FILE". Help met first still wins.
+    for (std::string_view arg : args) {
+        if (arg == "--help" || arg == "-h" || arg == "--") break;
+        if (arg.size() > 2 && arg[0] == '-' && arg[1] != '-' && arg[2] == '=')
+            return usageError("unexpected argument '" + std::string(arg) + "'");
+    }
     // CLI11 takes the arguments last first.
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {

@@ -340,6 +340,7 @@ TEST_F(AhxTool, UsageErrorsExitWith1AndHelpWith0) {
         {"render " + song, "ahx render: no output file given (-o OUT.wav)"},
         {"render " + song + " -o", "ahx render: -o needs a file name"},
         {"render " + song + " --output=", "ahx render: -o needs a file name"},
+        {"render " + song + " -o=q.wav", "ahx render: unexpected argument '-o=q.wav'"},
         {"render " + song + wav + " --seconds 1 --loops 2",
          "ahx render: --seconds and --loops exclude each other"},
         {"render " + song + wav + " --seconds abc", "ahx render: --seconds needs a number from 0 to 10800"},

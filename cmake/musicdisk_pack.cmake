@@ -7,6 +7,7 @@
 #   VELTRANE_COPYRIGHT_RC   its copyright line as .rc text
 #   VELTRANE_ART_RESOURCES    "TYPE|ID|FILE" of the skin, corner, outline and icon
 #   VELTRANE_TRACK_RESOURCES  "AHX|ID|FILE" of each track, in disk order
+# (and VELTRANE_RESOURCE_FILES, the files of both, is derived below)
 # and writes the titles, scroll text and name as C++, and the resource ids
 # as resource_ids.h, into VELTRANE_PACK_SOURCES.
 set(VELTRANE_PACK ${PROJECT_SOURCE_DIR}/resources CACHE PATH
@@ -24,6 +25,15 @@ endif()
 include(${VELTRANE_PACK_SOURCES}/musicdisk_pack.cmake)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
   ${VELTRANE_PACK_INPUTS} ${PROJECT_SOURCE_DIR}/scripts/musicdisk_pack.py)
+
+# The resources' files alone, songs first: what a change to must rebuild the
+# resource script or the embedded table.
+set(VELTRANE_RESOURCE_FILES "")
+foreach(entry IN LISTS VELTRANE_TRACK_RESOURCES VELTRANE_ART_RESOURCES)
+  string(REPLACE "|" ";" fields "${entry}")
+  list(GET fields 2 file)
+  list(APPEND VELTRANE_RESOURCE_FILES ${file})
+endforeach()
 
 # Writes `content` to `path` only when it changed, so that a re-configure
 # rebuilds nothing.
